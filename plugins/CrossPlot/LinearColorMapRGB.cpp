@@ -1,0 +1,1 @@
+#include "LinearColorMapRGB.h"

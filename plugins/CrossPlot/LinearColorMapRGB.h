@@ -1,0 +1,5 @@
+#pragma once
+// Scaffold: replaced by the plot helpers.
+class LinearColorMapRGB
+{
+};
