@@ -1,4 +1,190 @@
+#include "KyGeneralPlugin.h"
+#include "KyProjectManager.h"
+#include "PluginRegistry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonObject>
+#include <QLibraryInfo>
+#include <QPluginLoader>
+#include <QTemporaryDir>
 #include <QtTest>
-class T : public QObject { Q_OBJECT };
-QTEST_GUILESS_MAIN(T)
+
+// Loads the built plug-in the way the host does, to catch metadata, interface-identifier and
+// export mistakes that unit tests compiled against the sources cannot see.
+class tst_PluginLoading : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void metadataNamesTheInterface_data();
+    void metadataNamesTheInterface();
+    void instanceIsAGeneralPlugin();
+    void instanceIsSharedUntilDeleted();
+    void eachActionOpensItsOwnDialog_data();
+    void eachActionOpensItsOwnDialog();
+    void resourcesAreRegistered();
+    void registryListsWhatItCannotLoad();
+
+private:
+    static int openDialogs();
+    QString m_pluginFile;
+};
+
+void tst_PluginLoading::initTestCase()
+{
+    m_pluginFile =
+        QDir(QStringLiteral(CROSSPLOT_PLUGIN_DIR)).filePath(QStringLiteral("libCrossPlot.so"));
+    QVERIFY2(QFile::exists(m_pluginFile), qPrintable(m_pluginFile));
+}
+
+void tst_PluginLoading::cleanup()
+{
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    for (QWidget *widget : widgets)
+        delete widget;
+}
+
+int tst_PluginLoading::openDialogs()
+{
+    int count = 0;
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    for (const QWidget *widget : widgets)
+        count += widget->inherits("CrossPlotDialog") && widget->isVisible();
+    return count;
+}
+
+void tst_PluginLoading::metadataNamesTheInterface_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QJsonValue>("expected");
+    QTest::newRow("IID") << "IID" << QJsonValue(QStringLiteral(KyGeneralPlugin_iid));
+    QTest::newRow("className") << "className" << QJsonValue(QStringLiteral("CrossPlot"));
+}
+
+void tst_PluginLoading::metadataNamesTheInterface()
+{
+    QFETCH(QString, key);
+    QFETCH(QJsonValue, expected);
+    QPluginLoader loader(m_pluginFile);
+    const QJsonObject metaData = loader.metaData();
+    QVERIFY(metaData.contains(key));
+    QCOMPARE(metaData.value(key), expected);
+    // No metadata file: Qt 5.15's moc leaves the empty "MetaData" object out altogether.
+    QCOMPARE(metaData.value(QStringLiteral("MetaData")).toObject(), QJsonObject());
+    QVERIFY(metaData.value(QStringLiteral("debug")).isBool());
+    // Qt 5.15 records only the major and minor version in a plug-in's metadata.
+    QCOMPARE(metaData.value(QStringLiteral("version")).toInt() >> 8, QT_VERSION >> 8);
+    QVERIFY(QStringLiteral(KyGeneralPlugin_iid).endsWith(QLatin1String("KyGeneralPlugin")));
+}
+
+void tst_PluginLoading::instanceIsAGeneralPlugin()
+{
+    QPluginLoader loader(m_pluginFile);
+    QObject *instance = loader.instance();
+    QVERIFY2(instance, qPrintable(loader.errorString()));
+    auto *plugin = qobject_cast<KyGeneralPlugin *>(instance);
+    QVERIFY(plugin);
+    QCOMPARE(QString::fromLatin1(instance->metaObject()->className()), QStringLiteral("CrossPlot"));
+    QCOMPARE(instance->qt_metacast(KyGeneralPlugin_iid), static_cast<void *>(plugin));
+    QCOMPARE(plugin->name(), QStringLiteral("Offset-FB CrossPlot"));
+    QCOMPARE(plugin->generalID(), 2);
+    QVERIFY(plugin->needProject());
+}
+
+void tst_PluginLoading::instanceIsSharedUntilDeleted()
+{
+    QPluginLoader first(m_pluginFile);
+    QPluginLoader second(m_pluginFile);
+    QObject *instance = first.instance();
+    QVERIFY(instance);
+    QCOMPARE(second.instance(), instance);
+    QCOMPARE(first.instance(), instance);
+
+    QPointer<QObject> guard(instance);
+    delete instance;
+    QVERIFY(guard.isNull());
+    QObject *fresh = first.instance();
+    QVERIFY(fresh);
+    QVERIFY(qobject_cast<KyGeneralPlugin *>(fresh));
+}
+
+void tst_PluginLoading::eachActionOpensItsOwnDialog_data()
+{
+    QTest::addColumn<bool>("checked");
+    QTest::newRow("triggered(false)") << false;
+    QTest::newRow("triggered(true)") << true;
+}
+
+void tst_PluginLoading::eachActionOpensItsOwnDialog()
+{
+    QFETCH(bool, checked);
+    QTemporaryDir project;
+    QVERIFY(KyProjectManager::instance().openProject(project.path()));
+    QPluginLoader loader(m_pluginFile);
+    auto *plugin = qobject_cast<KyGeneralPlugin *>(loader.instance());
+    QVERIFY(plugin);
+    QScopedPointer<QAction> first(plugin->createAction());
+    QScopedPointer<QAction> second(plugin->createAction());
+    QVERIFY(first && second);
+    QVERIFY(first.data() != second.data());
+    QVERIFY(!first->parent());
+    QVERIFY(!first->isCheckable());
+    QCOMPARE(first->text(), plugin->name());
+
+    QCOMPARE(openDialogs(), 0);
+    emit first->triggered(checked);
+    QCOMPARE(openDialogs(), 1);
+    emit second->triggered(checked);
+    QCOMPARE(openDialogs(), 2);
+    emit first->triggered(checked);
+    QCOMPARE(openDialogs(), 3);
+    KyProjectManager::instance().closeProject();
+}
+
+void tst_PluginLoading::resourcesAreRegistered()
+{
+    QPluginLoader loader(m_pluginFile);
+    QVERIFY(loader.load());
+    QVERIFY(QFile::exists(QStringLiteral(":/resource/images/logo.ico")));
+    QVERIFY(!QIcon(QStringLiteral(":/resource/images/logo.ico")).isNull());
+}
+
+void tst_PluginLoading::registryListsWhatItCannotLoad()
+{
+    QTemporaryDir dir;
+    QVERIFY(QFile::copy(m_pluginFile, dir.filePath(QStringLiteral("libCrossPlot.so"))));
+    {
+        QFile broken(dir.filePath(QStringLiteral("libBroken.so")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("not an ELF file");
+    }
+    const QString foreign = QLibraryInfo::location(QLibraryInfo::PluginsPath) +
+                            QStringLiteral("/platforms/libqoffscreen.so");
+    QVERIFY(QFile::copy(foreign, dir.filePath(QStringLiteral("libForeign.so"))));
+    {
+        QFile notes(dir.filePath(QStringLiteral("README.txt")));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+    }
+
+    PluginRegistry registry;
+    registry.loadDirectory(dir.path());
+    QCOMPARE(registry.plugins().size(), 1);
+    QCOMPARE(registry.plugins().first()->name(), QStringLiteral("Offset-FB CrossPlot"));
+    QCOMPARE(registry.failures().size(), 2);
+    QStringList failed;
+    for (const PluginRegistry::Failure &failure : registry.failures()) {
+        QVERIFY(!failure.reason.isEmpty());
+        failed << failure.fileName;
+    }
+    QCOMPARE(failed,
+             (QStringList{QStringLiteral("libBroken.so"), QStringLiteral("libForeign.so")}));
+    QVERIFY(registry.failures().last().reason.contains(QLatin1String("another kind")));
+}
+
+QTEST_MAIN(tst_PluginLoading)
 #include "tst_PluginLoading.moc"

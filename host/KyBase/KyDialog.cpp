@@ -1,6 +1,8 @@
 #include "KyDialog.h"
 
-KyDialog::KyDialog(QWidget *parent) : QDialog(parent) {}
+KyDialog::KyDialog(QWidget *parent) : QDialog(parent)
+{
+}
 
 KyDialog::~KyDialog() = default;
 

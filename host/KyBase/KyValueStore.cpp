@@ -13,7 +13,9 @@ const char TypeKey[] = "type";
 const char ValueKey[] = "value";
 } // namespace
 
-KyValueStore::KyValueStore(const QString &fileName) : m_fileName(fileName) {}
+KyValueStore::KyValueStore(const QString &fileName) : m_fileName(fileName)
+{
+}
 
 QString KyValueStore::storePath(const QString &projectDirectory)
 {
@@ -36,9 +38,9 @@ bool KyValueStore::load(QJsonObject *values)
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
     const QJsonObject root = document.object();
-    if (parseError.error != QJsonParseError::NoError || !document.isObject()
-        || root.value(QLatin1String(FormatKey)).toString() != QLatin1String(FormatName)
-        || !root.value(QLatin1String(ValuesKey)).isObject()) {
+    if (parseError.error != QJsonParseError::NoError || !document.isObject() ||
+        root.value(QLatin1String(FormatKey)).toString() != QLatin1String(FormatName) ||
+        !root.value(QLatin1String(ValuesKey)).isObject()) {
         const QString reason = parseError.error != QJsonParseError::NoError
                                    ? parseError.errorString()
                                    : QStringLiteral("not a project value file");
@@ -101,8 +103,8 @@ bool KyValueStore::setValue(const QString &key, const QVariant &value)
     // QSaveFile writes beside the store and renames over it on commit, so a crash mid-write
     // leaves the previous values in place.
     QSaveFile file(m_fileName);
-    if (!file.open(QIODevice::WriteOnly)
-        || file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 || !file.commit()) {
         m_error = QStringLiteral("project values cannot be saved to %1 (%2)")
                       .arg(m_fileName, file.errorString());
         return false;

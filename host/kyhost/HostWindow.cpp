@@ -17,9 +17,9 @@ HostWindow::HostWindow(const PluginRegistry &registry, QWidget *parent)
 {
     setWindowTitle(tr("KyHost"));
     resize(720, 420);
-    auto *central = new QLabel(tr("Open a project, then choose a tool from the Tools menu."));
-    central->setAlignment(Qt::AlignCenter);
-    setCentralWidget(central);
+    m_hintLabel = new QLabel;
+    m_hintLabel->setAlignment(Qt::AlignCenter);
+    setCentralWidget(m_hintLabel);
 
     m_projectLabel = new QLabel;
     statusBar()->addWidget(m_projectLabel, 1);
@@ -66,6 +66,9 @@ void HostWindow::updateProjectState()
     const bool open = manager.isOpen();
     m_projectLabel->setText(open ? tr("Project: %1").arg(manager.define().projectPath)
                                  : tr("No project open"));
+    m_hintLabel->setText(open ? tr("Choose a tool from the Tools menu.")
+                              : tr("Open a project (Project > Open...), then choose a tool "
+                                   "from the Tools menu."));
     m_closeProjectAction->setEnabled(open);
     for (const PluginAction &entry : qAsConst(m_pluginActions))
         entry.action->setEnabled(open || !entry.plugin->needProject());

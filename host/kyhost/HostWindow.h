@@ -37,5 +37,6 @@ private:
     QMenu *m_toolsMenu = nullptr;
     QAction *m_closeProjectAction = nullptr;
     QLabel *m_projectLabel = nullptr;
+    QLabel *m_hintLabel = nullptr;
     QList<PluginAction> m_pluginActions;
 };

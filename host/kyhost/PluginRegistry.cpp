@@ -35,7 +35,8 @@ void PluginRegistry::loadDirectory(const QString &directory)
             continue;
         }
         if (iid != QLatin1String(KyGeneralPlugin_iid)) {
-            m_failures.append({entry, QObject::tr("plug-in of another kind (IID \"%1\")").arg(iid)});
+            m_failures.append(
+                {entry, QObject::tr("plug-in of another kind (IID \"%1\")").arg(iid)});
             continue;
         }
         QObject *instance = loader.instance();

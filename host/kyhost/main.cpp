@@ -15,8 +15,8 @@ namespace {
 
 QString besideExecutable(const char *relativePath)
 {
-    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/')
-                           + QLatin1String(relativePath));
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
+                           QLatin1String(relativePath));
 }
 
 void installTranslators(QApplication &app)
@@ -41,7 +41,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Stand-in host application for general plug-ins."));
+    parser.setApplicationDescription(
+        QStringLiteral("Stand-in host application for general plug-ins."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption projectOption(QStringLiteral("project"),

@@ -5,7 +5,9 @@ struct FBLoader::Private
 {
 };
 
-FBLoader::FBLoader(const QString &, const FBPickFilter &) : d(new Private) {}
+FBLoader::FBLoader(const QString &, const FBPickFilter &) : d(new Private)
+{
+}
 FBLoader::~FBLoader()
 {
     delete d;
@@ -14,4 +16,6 @@ void FBLoader::readHeader(FBPicks &picks)
 {
     picks = FBPicks();
 }
-void FBLoader::readRecords(FBPicks &, const std::function<void(int)> &) {}
+void FBLoader::readRecords(FBPicks &, const std::function<void(int)> &)
+{
+}

@@ -98,9 +98,9 @@ public:
         if (offset <= -m_options.maxOffset)
             offset = -(m_options.maxOffset - 1);
         const double a = std::abs(double(offset));
-        const double arrival = std::min({a / DirectVelocity,
-                                         Refractor1Intercept + a / Refractor1Velocity,
-                                         Refractor2Intercept + a / Refractor2Velocity});
+        const double arrival =
+            std::min({a / DirectVelocity, Refractor1Intercept + a / Refractor1Velocity,
+                      Refractor2Intercept + a / Refractor2Velocity});
         double time = arrival + m_shotStatic + PickNoise * m_random.normal();
 
         qint32 fbClass = m_random.uniform() < 0.3 ? 1 : 0;
@@ -114,20 +114,20 @@ public:
         }
 
         std::memset(record, 0, FBRecord::Size);
-        putInt(record, 0, 1000 + m_shot);        // field record number
-        putInt(record, 4, m_channel + 1);        // channel
+        putInt(record, 0, 1000 + m_shot); // field record number
+        putInt(record, 4, m_channel + 1); // channel
         FBRecord::setOffset(record, offset);
-        putInt(record, 12, m_shotX);             // source x, y (metres)
+        putInt(record, 12, m_shotX); // source x, y (metres)
         putInt(record, 16, m_shotY);
-        putInt(record, 20, m_shotX + inline_);   // receiver x, y
+        putInt(record, 20, m_shotX + inline_); // receiver x, y
         putInt(record, 24, m_shotY + qint32(m_crossline));
-        putInt(record, 28, m_shotElevation);     // elevations, decimetres
+        putInt(record, 28, m_shotElevation); // elevations, decimetres
         putInt(record, 32, m_shotElevation + qint32(m_random.next() % 41) - 20);
         putInt(record, 36, m_shotX / StationSpacing); // source and receiver stations
         putInt(record, 40, (m_shotX + inline_) / StationSpacing);
         putFloat(record, 44, float(12.0 + 3.0 * m_random.uniform())); // uphole time, ms
-        putInt(record, 48, 2);                   // sample interval, ms
-        putInt(record, 52, 3000);                // samples per trace
+        putInt(record, 48, 2);                                        // sample interval, ms
+        putInt(record, 52, 3000);                                     // samples per trace
         putInt(record, 56, 0);
         FBRecord::setFbTime(record, float(time));
         FBRecord::setFbClass(record, fbClass);
@@ -167,8 +167,8 @@ QString FBSynth::validate(const FBSynthOptions &options)
         return QStringLiteral("the record count must not be negative");
     if (options.records > std::numeric_limits<qint32>::max() && !options.forgeRecordCount)
         return QStringLiteral("more records than a header can announce; forge the count");
-    if (!(options.errorShare >= 0.0 && options.negativeClassShare >= 0.0
-          && options.errorShare + options.negativeClassShare <= 1.0))
+    if (!(options.errorShare >= 0.0 && options.negativeClassShare >= 0.0 &&
+          options.errorShare + options.negativeClassShare <= 1.0))
         return QStringLiteral("the error and negative-class shares must lie in 0..1 together");
     if (options.maxOffset < 2)
         return QStringLiteral("the largest offset must be at least 2 m");
@@ -192,8 +192,8 @@ bool FBSynth::write(const QString &fileName, const FBSynthOptions &options,
         return fail(file.errorString());
 
     FBHeader header;
-    header.recordCount = options.forgeRecordCount ? options.headerRecordCount
-                                                  : qint32(options.records);
+    header.recordCount =
+        options.forgeRecordCount ? options.headerRecordCount : qint32(options.records);
     header.word1 = FBRecord::Size;
     header.offsetLow = options.forgeOffsetLow ? options.headerOffsetLow : 0;
     header.offsetHigh = options.forgeOffsetHigh ? options.headerOffsetHigh : options.maxOffset;

@@ -114,10 +114,15 @@ int main(int argc, char *argv[])
     const bool terminal = isatty(fileno(stderr));
     FBSynth::Progress progress;
     if (showProgress) {
-        progress = [terminal](qint64 written, qint64 total) {
+        // A terminal gets one line rewritten in place; a log gets a line per tenth.
+        progress = [terminal, lastTenth = -1](qint64 written, qint64 total) mutable {
             const int percent = total > 0 ? int(100 * written / total) : 100;
-            std::fprintf(stderr, terminal ? "\rfbgen: %3d%% (%lld of %lld records)"
-                                          : "fbgen: %3d%% (%lld of %lld records)\n",
+            if (!terminal && percent / 10 == lastTenth)
+                return;
+            lastTenth = percent / 10;
+            std::fprintf(stderr,
+                         terminal ? "\rfbgen: %3d%% (%lld of %lld records)"
+                                  : "fbgen: %3d%% (%lld of %lld records)\n",
                          percent, static_cast<long long>(written), static_cast<long long>(total));
         };
     }

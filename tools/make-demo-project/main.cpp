@@ -44,8 +44,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     const QString key = QStringLiteral("CrossPlot_CrossPlotDialog_fbName");
-    if (KyBaseUtil::projectValue(key).toString().isEmpty()
-        && !KyBaseUtil::setProjectValue(key, fbName)) {
+    if (KyBaseUtil::projectValue(key).toString().isEmpty() &&
+        !KyBaseUtil::setProjectValue(key, fbName)) {
         std::fprintf(stderr, "make-demo-project: cannot store the project values\n");
         return 1;
     }
