@@ -1,4 +1,5 @@
 #include "HostWindow.h"
+#include "KyGeneralPlugin.h"
 #include "KyProjectManager.h"
 #include "PluginRegistry.h"
 
@@ -51,8 +52,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption pluginsOption(QStringLiteral("plugins"),
                                            QStringLiteral("Load plug-ins from <dir>."),
                                            QStringLiteral("dir"));
+    const QCommandLineOption listOption(QStringLiteral("list-plugins"),
+                                        QStringLiteral("Print the plug-ins found and exit."));
     parser.addOption(projectOption);
     parser.addOption(pluginsOption);
+    parser.addOption(listOption);
     parser.process(app);
 
     installTranslators(app);
@@ -63,6 +67,13 @@ int main(int argc, char *argv[])
     for (const PluginRegistry::Failure &failure : registry.failures())
         std::fprintf(stderr, "kyhost: plug-in %s not loaded: %s\n", qPrintable(failure.fileName),
                      qPrintable(failure.reason));
+
+    if (parser.isSet(listOption)) {
+        for (int i = 0; i < registry.plugins().size(); ++i)
+            std::printf("%s: %s\n", qPrintable(registry.pluginFiles().at(i)),
+                        qPrintable(registry.plugins().at(i)->name()));
+        return registry.plugins().isEmpty() ? 1 : 0;
+    }
 
     HostWindow window(registry);
     window.show();
