@@ -82,16 +82,16 @@ void tst_FBSynth::fileDecodesToWhatWasAsked_data()
     QTest::addColumn<qint64>("maxErrors");
     QTest::addColumn<float>("latestTimeBelow");
 
-    // A 3000 m spread: the deepest refractor arrives at 180 + 3000 / 5.5 = 725 ms, plus a
-    // static of at most 8 ms and noise.
+    // A 3000 m spread: the deepest refractor arrives by 180 + 3000 / (5.5 * 0.94) = 761 ms,
+    // plus a static of at most 20 ms and noise of at most 14 ms.
     QTest::newRow("empty file") << qint64(0) << 0.05 << 3000 << qint64(0) << qint64(0) << 1.0f;
     QTest::newRow("one record, no errors")
-        << qint64(1) << 0.0 << 3000 << qint64(0) << qint64(0) << 760.0f;
+        << qint64(1) << 0.0 << 3000 << qint64(0) << qint64(0) << 800.0f;
     QTest::newRow("20000 records, 5% errors")
-        << qint64(20000) << 0.05 << 3000 << qint64(800) << qint64(1200) << 760.0f;
+        << qint64(20000) << 0.05 << 3000 << qint64(800) << qint64(1200) << 800.0f;
     QTest::newRow("all errors") << qint64(5000) << 1.0 << 1000 << qint64(5000) << qint64(5000)
                                 << 1.0f;
-    QTest::newRow("short spread") << qint64(3000) << 0.0 << 200 << qint64(0) << qint64(0) << 140.0f;
+    QTest::newRow("short spread") << qint64(3000) << 0.0 << 200 << qint64(0) << qint64(0) << 160.0f;
 }
 
 void tst_FBSynth::fileDecodesToWhatWasAsked()

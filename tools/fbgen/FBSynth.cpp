@@ -68,7 +68,9 @@ constexpr double Refractor1Velocity = 3.2;
 constexpr double Refractor1Intercept = 40.0;
 constexpr double Refractor2Velocity = 5.5;
 constexpr double Refractor2Intercept = 180.0;
-constexpr double PickNoise = 2.5;
+constexpr double PickNoise = 4.0;
+constexpr double StaticSpread = 20.0;   // near-surface delay varies by up to this per shot
+constexpr double VelocitySpread = 0.06; // and the layer velocities by this fraction
 constexpr int StationSpacing = 25;
 constexpr int ShotSpacing = 50;
 
@@ -98,9 +100,10 @@ public:
         if (offset <= -m_options.maxOffset)
             offset = -(m_options.maxOffset - 1);
         const double a = std::abs(double(offset));
+        const double v = m_velocityFactor;
         const double arrival =
-            std::min({a / DirectVelocity, Refractor1Intercept + a / Refractor1Velocity,
-                      Refractor2Intercept + a / Refractor2Velocity});
+            std::min({a / (DirectVelocity * v), Refractor1Intercept + a / (Refractor1Velocity * v),
+                      Refractor2Intercept + a / (Refractor2Velocity * v)});
         double time = arrival + m_shotStatic + PickNoise * m_random.normal();
 
         qint32 fbClass = m_random.uniform() < 0.3 ? 1 : 0;
@@ -143,7 +146,8 @@ private:
         m_shotX = 100000 + m_shot * ShotSpacing;
         m_shotY = 200000;
         m_crossline = 150.0 * m_random.uniform();
-        m_shotStatic = 8.0 * (2.0 * m_random.uniform() - 1.0);
+        m_shotStatic = StaticSpread * (2.0 * m_random.uniform() - 1.0);
+        m_velocityFactor = 1.0 + VelocitySpread * (2.0 * m_random.uniform() - 1.0);
         m_shotElevation = 1200 + qint32(m_random.next() % 200);
     }
 
@@ -157,6 +161,7 @@ private:
     qint32 m_shotElevation = 0;
     double m_crossline = 0.0;
     double m_shotStatic = 0.0;
+    double m_velocityFactor = 1.0;
 };
 
 } // namespace
