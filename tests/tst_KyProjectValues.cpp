@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <unistd.h>
@@ -119,18 +120,30 @@ void tst_KyProjectValues::writesMergeWithEarlierValues()
 
 void tst_KyProjectValues::unwritableProjectRefusesAndKeepsValues()
 {
-    if (geteuid() == 0)
-        QSKIP("permission bits do not stop root from writing");
     QTemporaryDir dir;
     QVERIFY(KyProjectManager::instance().openProject(dir.path()));
     QVERIFY(KyBaseUtil::setProjectValue(QStringLiteral("a"), 1));
     const QByteArray before = readAll(storeFile(dir.path()));
-    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+
+    // Permission bits do not stop root, so root makes the directory immutable instead.
+    const bool root = geteuid() == 0;
+    auto setWritable = [&](bool writable) {
+        if (root)
+            return QProcess::execute(
+                       QStringLiteral("chattr"),
+                       {writable ? QStringLiteral("-i") : QStringLiteral("+i"), dir.path()}) == 0;
+        return QFile::setPermissions(dir.path(), writable ? QFile::ReadOwner | QFile::WriteOwner |
+                                                                QFile::ExeOwner
+                                                          : QFile::ReadOwner | QFile::ExeOwner);
+    };
+    if (!setWritable(false))
+        QSKIP("cannot make the project directory read-only here");
     const bool written = KyBaseUtil::setProjectValue(QStringLiteral("a"), 2);
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(setWritable(true));
     QVERIFY(!written);
     QCOMPARE(readAll(storeFile(dir.path())), before);
     QCOMPARE(KyBaseUtil::projectValue(QStringLiteral("a")), QVariant(1));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 void tst_KyProjectValues::openProjectRejects_data()
