@@ -8,7 +8,7 @@ declare -A groups=(
     [run]="xvfb xauth"
     [test]=""
     [ci]="clang libclang-rt-14-dev"
-    [bench]="python3-numpy python3-fast-histogram hyperfine time"
+    [bench]="python3-numpy python3-fast-histogram time bc"
 )
 
 wanted=""

@@ -17,4 +17,10 @@ struct CrossPlotParam
     int upShift = 400;
     int downVel = 7000;
     int downShift = 0;
+
+    // Both offsets 0 mean no limit; otherwise the range must not be empty.
+    bool offsetRangeIsLegal() const
+    {
+        return minOffset < maxOffset || (minOffset == 0 && maxOffset == 0);
+    }
 };
