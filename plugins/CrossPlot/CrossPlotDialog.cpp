@@ -47,12 +47,6 @@ bool loadBool(const char *key, bool fallback)
     return KyBaseUtil::projectValue(QLatin1String(key), QVariant(fallback)).toBool();
 }
 
-// Both 0 means "no limit"; otherwise the range must not be empty.
-bool isOffsetRangeLegal(int minOffset, int maxOffset)
-{
-    return minOffset < maxOffset || (minOffset == 0 && maxOffset == 0);
-}
-
 void markOffsetRange(QSpinBox *minBox, QSpinBox *maxBox, bool legal)
 {
     const QString sheet = QLatin1String(legal ? WhiteBackground : PinkBackground);
@@ -150,7 +144,7 @@ void CrossPlotDialog::showParameters()
 
 bool CrossPlotDialog::checkParameters()
 {
-    if (!isOffsetRangeLegal(param.minOffset, param.maxOffset)) {
+    if (!param.offsetRangeIsLegal()) {
         showErrorBox(this, QStringLiteral(":/resource/images/logo_16x16.png"),
                      tr("Error: the offset range is illegal."));
         ui->minOffset->setFocus();
@@ -206,15 +200,13 @@ void CrossPlotDialog::on_openButton_clicked()
 void CrossPlotDialog::on_minOffset_valueChanged()
 {
     param.minOffset = ui->minOffset->value();
-    markOffsetRange(ui->minOffset, ui->maxOffset,
-                    isOffsetRangeLegal(param.minOffset, param.maxOffset));
+    markOffsetRange(ui->minOffset, ui->maxOffset, param.offsetRangeIsLegal());
 }
 
 void CrossPlotDialog::on_maxOffset_valueChanged()
 {
     param.maxOffset = ui->maxOffset->value();
-    markOffsetRange(ui->minOffset, ui->maxOffset,
-                    isOffsetRangeLegal(param.minOffset, param.maxOffset));
+    markOffsetRange(ui->minOffset, ui->maxOffset, param.offsetRangeIsLegal());
 }
 
 void CrossPlotDialog::accept()
