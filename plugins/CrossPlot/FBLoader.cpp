@@ -254,9 +254,16 @@ void FBLoader::readRecords(FBPicks &picks, const std::function<void(int)> &progr
     d->processed = 0;
     d->progress = &progress;
 
-    // One buffer serves every chunk; no chunk is larger than the first.
-    const int bufferRecords = qMin(recordCount, ChunkRecords);
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[size_t(bufferRecords) * FBRecord::Size]);
+    // One buffer serves every chunk: no chunk is larger than the first, and no read delivers
+    // more records than the file holds, however many the header announces.
+    const qint64 recordsOnFile =
+        d->file.isOpen()
+            ? qMax<qint64>(0, (d->file.size() - FBRecord::position(0) + FBRecord::Size - 1) /
+                                  FBRecord::Size)
+            : 0;
+    const int bufferRecords = int(qMin<qint64>(qMin(recordCount, ChunkRecords), recordsOnFile));
+    const qint64 bufferBytes = qint64(bufferRecords) * FBRecord::Size;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[size_t(bufferBytes)]);
     // Without a buffer nothing can be read: the picks stay as they are, empty.
     if (!buffer) {
         d->file.close();
@@ -271,7 +278,7 @@ void FBLoader::readRecords(FBPicks &picks, const std::function<void(int)> &progr
         // A failed seek delivers nothing rather than bytes from the wrong place.
         qint64 got = 0;
         if (d->file.isOpen() && d->file.seek(FBRecord::position(first)))
-            got = qMax<qint64>(0, d->file.read(buffer.get(), bytes));
+            got = qMax<qint64>(0, d->file.read(buffer.get(), qMin(bytes, bufferBytes)));
 
         // Only the record that the read cut short needs zeros; wholly missing records are
         // processed as zero records without touching the buffer.
