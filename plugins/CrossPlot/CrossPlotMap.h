@@ -1,12 +1,27 @@
 #pragma once
 
 #include "CrossPlotParam.h"
+#include "DensityGrid.h"
 
 #include <QMainWindow>
+#include <QString>
+#include <QVector>
+#include <memory>
 
+class LinearColorMapRGB;
+class PointPicker;
+class QAction;
+class QContextMenuEvent;
+class QMouseEvent;
+class QwtMatrixRasterData;
+class QwtPlot;
+class QwtPlotSpectrogram;
+class QwtScaleWidget;
 class Ui_CrossPlotMap;
 
-// Scaffold: replaced by the crossplot window.
+// The crossplot window: one FB file shown as a density plot of offset against first-break
+// time, with colour, point-size and background controls, a point tracker, a velocity picker
+// and PNG export. Everything is loaded and composed in the constructor.
 class CrossPlotMap : public QMainWindow
 {
     Q_OBJECT
@@ -15,7 +30,77 @@ public:
     explicit CrossPlotMap(CrossPlotParam param, QWidget *parent = nullptr);
     ~CrossPlotMap() override;
 
+    // Read-only view of the loaded data and the plot, for the batch renderer and the tests.
+    int loadedRecordCount() const { return recordCount; }
+    int acceptedPickCount() const { return pickCount; }
+    int offsetWindowLow() const { return offsetLow; }
+    int offsetWindowHigh() const { return offsetHigh; }
+    int timeAxisMax() const { return timeMax; }
+    int densityScaleMax() const { return densityMax; }
+    int densityCellCount() const { return cellCount; }
+    int densityMatrixColumns() const { return matrixColumns; }
+    int densityMatrixRows() const { return matrixRows; }
+    const QwtMatrixRasterData *currentRasterData() const { return rasterData; }
+    QwtPlot *plotWidget() const { return qwtPlot; }
+    const PointPicker *pointTracker() const { return pointPicker; }
+
+    // Grab the plot widget, or the whole window, without the point tracker and save it under
+    // exactly this name; the format follows the suffix. Returns whether the file was written.
+    bool savePlotImage(const QString &fileName);
+    bool saveWindowImage(const QString &fileName);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private slots:
+    void on_pointSize_valueChanged();
+    void on_backgroundColor_currentIndexChanged();
+    void on_resetColorSetting_clicked();
+    void applyColorSetting();
+    void slot_savePlot();
+    void slot_saveWindow();
+    void on_cyanSpin_valueChanged();
+    void on_greenSpin_valueChanged();
+    void on_yellowSpin_valueChanged();
+
 private:
+    void readFBData();
+    void buildDensityGrid();
+    void buildDensityMatrix();
+    void setupPlot();
+    void updateSpectrogramColorMap();
+    void updateColorBarColorMap();
+    void initBackgroundColorIcons();
+    void updateInfoLabels();
+    QString askImageFileName(const QString &caption);
+    bool saveImage(QWidget *widget, const QString &fileName);
+
     Ui_CrossPlotMap *ui;
     CrossPlotParam param;
+    QString projectPath;
+    QwtPlot *qwtPlot = nullptr; // the form's plot widget; not owned
+    int offsetLow = 0;
+    int offsetHigh = 0;
+    int timeMax = 0;
+    int densityMax = 0;
+    QVector<int> fbTimes;
+    QVector<int> offsets;
+    int recordCount = 0;
+    int pickCount = 0;
+    QAction *savePlotAction = nullptr;         // child of the window
+    QAction *saveWindowAction = nullptr;       // child of the window
+    QwtMatrixRasterData *rasterData = nullptr; // owned by the spectrogram once handed over
+    QwtPlotSpectrogram *spectrogram = nullptr; // owned by the window
+    QwtScaleWidget *colorBar = nullptr;        // the right axis; owned by the plot
+    PointPicker *pointPicker = nullptr;        // owned by the canvas
+    double cyanRatio = 0.15;
+    double greenRatio = 0.25;
+    double yellowRatio = 0.55;
+    LinearColorMapRGB *spectrogramColorMap = nullptr; // owned by the spectrogram
+    LinearColorMapRGB *colorBarColorMap = nullptr;    // owned by the colour bar
+    std::unique_ptr<DensityCell[]> densityCells;
+    int matrixColumns = 0;
+    int matrixRows = 0;
+    int cellCount = 0;
 };

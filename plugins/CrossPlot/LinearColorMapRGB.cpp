@@ -1,1 +1,7 @@
 #include "LinearColorMapRGB.h"
+
+LinearColorMapRGB::LinearColorMapRGB() : QwtLinearColorMap(Qt::blue, Qt::red, QwtColorMap::RGB)
+{
+}
+
+LinearColorMapRGB::~LinearColorMapRGB() = default;

@@ -1,5 +1,14 @@
 #pragma once
-// Scaffold: replaced by the plot helpers.
-class RealScaleDraw
+
+#include <qwt_scale_draw.h>
+
+// Tick labels as whole numbers: no group separators and never exponent notation, so offsets
+// and times read the same as in the information labels.
+class RealScaleDraw : public QwtScaleDraw
 {
+public:
+    RealScaleDraw() = default;
+    ~RealScaleDraw() override = default;
+
+    QwtText label(double value) const override;
 };
