@@ -19,8 +19,7 @@ double median(std::vector<double> values)
 }
 
 // Each step sets the control and lets the window repaint, as a drag step would.
-template <typename Step>
-double timeSteps(int steps, Step step)
+template <typename Step> double timeSteps(int steps, Step step)
 {
     std::vector<double> times;
     QElapsedTimer timer;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 declare -A groups=(
     [build]="build-essential cmake ninja-build qtbase5-dev qtbase5-dev-tools libqwt-qt5-dev"
-    [run]="xvfb xauth"
+    [run]=""
     [test]=""
     [ci]="clang libclang-rt-14-dev"
     [bench]="python3-numpy python3-fast-histogram time bc"

@@ -33,7 +33,8 @@ const char *RenderOptions::usage()
            "  --window               save the whole window instead of the plot\n"
            "  --size WxH             window size (default and minimum 922x700)\n"
            "  --stats                print the loading and density figures as JSON on stdout\n"
-           "  --matrix OUT.bin       write the density matrix as little-endian float64, row by row\n";
+           "  --matrix OUT.bin       write the density matrix as little-endian float64, row by "
+           "row\n";
 }
 
 bool RenderOptions::parse(const QStringList &arguments, QString *error)
@@ -75,16 +76,16 @@ bool RenderOptions::parse(const QStringList &arguments, QString *error)
             ok = toInt(value, 1, 20, &param.pointSize);
         } else if (arg == QLatin1String("--stops")) {
             const QStringList parts = value.split(QLatin1Char(','));
-            ok = parts.size() == 3 && toInt(parts.at(0), 0, 100, &cyan)
-                 && toInt(parts.at(1), 0, 100, &green) && toInt(parts.at(2), 0, 100, &yellow);
+            ok = parts.size() == 3 && toInt(parts.at(0), 0, 100, &cyan) &&
+                 toInt(parts.at(1), 0, 100, &green) && toInt(parts.at(2), 0, 100, &yellow);
         } else if (arg == QLatin1String("--background")) {
             ok = toInt(value, 0, 3, &background);
         } else if (arg == QLatin1String("--size")) {
             const QStringList parts = value.split(QLatin1Char('x'));
             int width = 0;
             int height = 0;
-            ok = parts.size() == 2 && toInt(parts.at(0), 1, 16384, &width)
-                 && toInt(parts.at(1), 1, 16384, &height);
+            ok = parts.size() == 2 && toInt(parts.at(0), 1, 16384, &width) &&
+                 toInt(parts.at(1), 1, 16384, &height);
             size = QSize(width, height);
         } else if (arg == QLatin1String("--matrix")) {
             matrixFile = value;

@@ -92,8 +92,10 @@ public:
         }
         const int halfSpread = (m_channels - 1) / 2;
         const int inline_ = (m_channel - halfSpread) * StationSpacing;
-        const double distance = std::sqrt(double(inline_) * inline_ + m_crossline * m_crossline);
-        qint32 offset = qint32(inline_ < 0 ? -distance : distance);
+        // Shots stand between receiver stations, so offsets are not all station multiples.
+        const double along = inline_ - m_shotShift;
+        const double distance = std::sqrt(along * along + m_crossline * m_crossline);
+        qint32 offset = qint32(along < 0 ? -distance : distance);
         // Keep every offset inside the header's range, as a careful writer would.
         if (offset >= m_options.maxOffset)
             offset = m_options.maxOffset - 1;
@@ -146,6 +148,7 @@ private:
         m_shotX = 100000 + m_shot * ShotSpacing;
         m_shotY = 200000;
         m_crossline = 150.0 * m_random.uniform();
+        m_shotShift = StationSpacing * m_random.uniform();
         m_shotStatic = StaticSpread * (2.0 * m_random.uniform() - 1.0);
         m_velocityFactor = 1.0 + VelocitySpread * (2.0 * m_random.uniform() - 1.0);
         m_shotElevation = 1200 + qint32(m_random.next() % 200);
@@ -160,6 +163,7 @@ private:
     qint32 m_shotY = 0;
     qint32 m_shotElevation = 0;
     double m_crossline = 0.0;
+    double m_shotShift = 0.0;
     double m_shotStatic = 0.0;
     double m_velocityFactor = 1.0;
 };
