@@ -397,6 +397,28 @@ private slots:
             QVERIFY(picks.offsets.at(k) == 0 && picks.fbTimes.at(k) == 0);
     }
 
+    // Five announced records, two of them on file; records past the limit still count.
+    void pickLimit_data()
+    {
+        QTest::addColumn<int>("pickLimit");
+        QTest::addColumn<QVector<int>>("offsets");
+
+        QTest::newRow("limit inside the records on file") << 1 << QVector<int>{1};
+        QTest::newRow("limit inside the missing records") << 3 << QVector<int>{1, 2, 0};
+        QTest::newRow("limit above the count") << 9 << QVector<int>{1, 2, 0, 0, 0};
+    }
+
+    void pickLimit()
+    {
+        QFETCH(int, pickLimit);
+        QVector<int> values;
+        const FBPicks picks = load(writeFile(fbBytes(5, 0, 100, {{1, 0, 0}, {2, 0, 0}})), AllPicks,
+                                   &values, pickLimit);
+        QTEST(picks.offsets, "offsets");
+        QCOMPARE(values.size(), 5);
+        checkConsistent(picks);
+    }
+
     void recordsAfterTheCountAreNotRead()
     {
         const FBPicks picks =
