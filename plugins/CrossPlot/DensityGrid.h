@@ -27,6 +27,10 @@ public:
     static constexpr int CellSize = 4;     // metres and milliseconds
     static constexpr int TimeMargin = 100; // milliseconds above the latest pick
     static constexpr int DensityRounding = 20;
+    // Bounds on what one grid or matrix may allocate: 300 MB of cells, 200 MB of matrix values.
+    // Larger ones, which only extreme offset windows or times ask for, are built empty.
+    static constexpr qint64 MaxCells = 25000000;
+    static constexpr qint64 MaxMatrixElements = 25000000;
 
     struct Result
     {

@@ -1,17 +1,294 @@
 #include "FBLoader.h"
 
-// Scaffold: replaced by the chunked loader.
+#include "FBHeader.h"
+#include "FBRecord.h"
+
+#include <QFile>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+
+namespace {
+
+// The class flags reduced to the one test a record needs.
+enum class ClassRule { None, Correct, Error, All };
+
+template <ClassRule Rule> inline bool classAccepted(qint32 fbClass)
+{
+    switch (Rule) {
+    case ClassRule::All:
+        return true;
+    case ClassRule::Correct:
+        return !FBRecord::isErrorClass(fbClass);
+    case ClassRule::Error:
+        return FBRecord::isErrorClass(fbClass);
+    case ClassRule::None:
+        break;
+    }
+    return false;
+}
+
+// Truncates toward zero; NaN becomes 0 and values beyond the int range take its nearest end.
+inline int truncatedTime(float time)
+{
+    if (std::isnan(time))
+        return 0;
+    if (time >= 2147483648.0f)
+        return std::numeric_limits<int>::max();
+    if (time <= -2147483648.0f)
+        return std::numeric_limits<int>::min();
+    return int(time);
+}
+
+} // namespace
+
 struct FBLoader::Private
 {
+    QFile file;
+    FBPickFilter filter;
+    int pickLimit = DefaultPickLimit;
+
+    qint32 recordCount = 0;
+    qint32 offsetLow = 0;
+    qint32 offsetHigh = 0;
+
+    // Progress counters in 64 bits: next runs past INT_MAX near the end of the largest counts.
+    qint64 step = 0;
+    qint64 next = 0;
+    qint64 processed = 0;
+    int value = 0;
+    const std::function<void(int)> *progress = nullptr;
+
+    // The offset window as one unsigned comparison of |offset| - windowLow against windowSpan;
+    // |offset| is never negative, so a negative offsetLow admits from 0 on.
+    quint32 windowLow = 0;
+    quint32 windowSpan = 0;
+
+    explicit Private(const QString &fileName) : file(fileName) {}
+
+    ClassRule classRule() const
+    {
+        if (filter.plotAllFB || (filter.plotCorrectFB && filter.plotErrorFB))
+            return ClassRule::All;
+        if (filter.plotCorrectFB)
+            return ClassRule::Correct;
+        if (filter.plotErrorFB)
+            return ClassRule::Error;
+        return ClassRule::None;
+    }
+
+    bool inWindow(qint32 offset) const
+    {
+        // Unsigned negation keeps |INT_MIN| = 2^31 defined; it lies above every window.
+        const quint32 magnitude = offset < 0 ? 0u - quint32(offset) : quint32(offset);
+        return magnitude - windowLow < windowSpan;
+    }
+
+    void notify()
+    {
+        ++value;
+        if (*progress)
+            (*progress)(value);
+    }
+
+    // One record processed.
+    void tick()
+    {
+        if (++processed >= next) {
+            next += step;
+            notify();
+        }
+    }
+
+    // count records processed at once; the same values are reported as one tick per record.
+    void advance(qint64 count)
+    {
+        if (step == 0) {
+            processed += count;
+            for (qint64 k = 0; k < count; ++k)
+                notify();
+            return;
+        }
+        processed += count;
+        while (processed >= next) {
+            next += step;
+            notify();
+        }
+    }
+
+    template <ClassRule Rule> void scan(const char *records, int count, FBPicks &picks)
+    {
+        int held = picks.offsets.size();
+        for (int j = 0; j < count; ++j) {
+            const char *record = records + qptrdiff(j) * FBRecord::Size;
+            const qint32 offset = FBRecord::offset(record);
+            if (inWindow(offset) && classAccepted<Rule>(FBRecord::fbClass(record)) &&
+                held < pickLimit) {
+                picks.offsets.append(offset);
+                picks.fbTimes.append(truncatedTime(FBRecord::fbTime(record)));
+                ++held;
+            }
+            tick();
+        }
+        picks.pickCount = held;
+    }
+
+    void scanRecords(ClassRule rule, const char *records, int count, FBPicks &picks)
+    {
+        switch (rule) {
+        case ClassRule::All:
+            scan<ClassRule::All>(records, count, picks);
+            break;
+        case ClassRule::Correct:
+            scan<ClassRule::Correct>(records, count, picks);
+            break;
+        case ClassRule::Error:
+            scan<ClassRule::Error>(records, count, picks);
+            break;
+        case ClassRule::None:
+            advance(count);
+            break;
+        }
+    }
+
+    // Records past the end of the file read as zeros: offset 0, time 0, a correct class. They
+    // are all alike, so they are taken in one go.
+    void zeroRecords(ClassRule rule, int count, FBPicks &picks)
+    {
+        bool accepted = false;
+        switch (rule) {
+        case ClassRule::All:
+            accepted = inWindow(0);
+            break;
+        case ClassRule::Correct:
+            accepted = inWindow(0) && classAccepted<ClassRule::Correct>(0);
+            break;
+        case ClassRule::Error:
+            accepted = inWindow(0) && classAccepted<ClassRule::Error>(0);
+            break;
+        case ClassRule::None:
+            break;
+        }
+        if (!accepted) {
+            advance(count);
+            return;
+        }
+        // Appended up to the next progress report at a time, so that a report sees the picks
+        // of every record before it, as with single records.
+        while (count > 0) {
+            const qint64 untilReport = step == 0 ? 1 : next - processed;
+            const int batch = int(qMin<qint64>(count, untilReport));
+            const int held = picks.offsets.size();
+            const int added = qMin(batch, qMax(0, pickLimit - held));
+            if (added > 0) {
+                picks.offsets.resize(held + added);
+                picks.fbTimes.resize(held + added);
+                picks.pickCount = held + added;
+            }
+            advance(batch);
+            count -= batch;
+        }
+    }
 };
 
-FBLoader::FBLoader(const QString &, const FBPickFilter &) : d(new Private) {}
+FBLoader::FBLoader(const QString &fileName, const FBPickFilter &filter) : d(new Private(fileName))
+{
+    d->filter = filter;
+}
+
 FBLoader::~FBLoader()
 {
     delete d;
 }
+
+void FBLoader::setPickLimit(int limit)
+{
+    d->pickLimit = qMax(0, limit);
+}
+
+int FBLoader::pickLimit() const
+{
+    return d->pickLimit;
+}
+
 void FBLoader::readHeader(FBPicks &picks)
 {
+    // A file that cannot be opened reads as zero bytes: the header stays all zeros.
+    if (!d->file.isOpen())
+        d->file.open(QIODevice::ReadOnly);
     picks = FBPicks();
+
+    // An unopened file is not touched again, which keeps Qt's not-open warnings away.
+    const FBHeader header = d->file.isOpen() ? FBHeader::read(d->file) : FBHeader();
+    d->recordCount = header.recordCount;
+    d->offsetLow = header.offsetLow;
+    d->offsetHigh = header.offsetHigh;
+    if (d->filter.maxOffset > 0) {
+        if (d->offsetLow < d->filter.minOffset)
+            d->offsetLow = d->filter.minOffset;
+        if (d->offsetHigh > d->filter.maxOffset)
+            d->offsetHigh = d->filter.maxOffset;
+    }
+
+    picks.recordCount = d->recordCount;
+    picks.offsetLow = d->offsetLow;
+    picks.offsetHigh = d->offsetHigh;
 }
-void FBLoader::readRecords(FBPicks &, const std::function<void(int)> &) {}
+
+void FBLoader::readRecords(FBPicks &picks, const std::function<void(int)> &progress)
+{
+    // A negative count announces no records; the header word itself is left as read.
+    const int recordCount = qMax(0, d->recordCount);
+    const int chunks = (recordCount - 1) / ChunkRecords + 1;
+
+    const qint64 low = qMax(0, d->offsetLow);
+    d->windowLow = quint32(low);
+    d->windowSpan = d->offsetHigh > low ? quint32(d->offsetHigh - low) : 0u;
+    const ClassRule rule = d->windowSpan == 0 ? ClassRule::None : d->classRule();
+
+    d->step = recordCount / ProgressSteps;
+    d->next = d->step;
+    d->value = 0;
+    d->processed = 0;
+    d->progress = &progress;
+
+    // One buffer serves every chunk: no chunk is larger than the first, and no read delivers
+    // more records than the file holds, however many the header announces.
+    const qint64 recordsOnFile =
+        d->file.isOpen()
+            ? qMax<qint64>(0, (d->file.size() - FBRecord::position(0) + FBRecord::Size - 1) /
+                                  FBRecord::Size)
+            : 0;
+    const int bufferRecords = int(qMin<qint64>(qMin(recordCount, ChunkRecords), recordsOnFile));
+    const qint64 bufferBytes = qint64(bufferRecords) * FBRecord::Size;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[size_t(bufferBytes)]);
+    // Without a buffer nothing can be read: the picks stay as they are, empty.
+    if (!buffer) {
+        d->file.close();
+        return;
+    }
+
+    for (int i = 0; i < chunks; ++i) {
+        const int first = i * ChunkRecords;
+        const int count = i == chunks - 1 ? recordCount - first : ChunkRecords;
+        const qint64 bytes = qint64(count) * FBRecord::Size;
+
+        // A failed seek delivers nothing rather than bytes from the wrong place.
+        qint64 got = 0;
+        if (d->file.isOpen() && d->file.seek(FBRecord::position(first)))
+            got = qMax<qint64>(0, d->file.read(buffer.get(), qMin(bytes, bufferBytes)));
+
+        // Only the record that the read cut short needs zeros; wholly missing records are
+        // processed as zero records without touching the buffer.
+        const int filled = int((got + FBRecord::Size - 1) / FBRecord::Size);
+        if (got < qint64(filled) * FBRecord::Size)
+            std::memset(buffer.get() + got, 0, size_t(qint64(filled) * FBRecord::Size - got));
+
+        d->scanRecords(rule, buffer.get(), filled, picks);
+        d->zeroRecords(rule, count - filled, picks);
+    }
+    d->progress = nullptr;
+    d->file.close();
+}

@@ -33,6 +33,9 @@ class FBLoader
 public:
     static constexpr int ChunkRecords = 2000000;
     static constexpr int ProgressSteps = 100;
+    // Picks held at most by one load: two vectors of 400 MB each. A header may announce up to
+    // 2^31 - 1 records, and missing records of a short file still count as picks of zeros.
+    static constexpr int DefaultPickLimit = 100000000;
 
     FBLoader(const QString &fileName, const FBPickFilter &filter);
     ~FBLoader();
@@ -45,7 +48,13 @@ public:
     // called with each new progress value (0..ProgressSteps and beyond for small counts).
     void readRecords(FBPicks &picks, const std::function<void(int)> &progress = {});
 
+    // Caps the picks that readRecords keeps; the records past the cap are still processed
+    // for the progress count. Negative limits count as 0.
+    void setPickLimit(int limit);
+    int pickLimit() const;
+
 private:
+    Q_DISABLE_COPY(FBLoader)
     struct Private;
     Private *d;
 };
