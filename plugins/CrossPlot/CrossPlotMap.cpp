@@ -250,10 +250,10 @@ void CrossPlotMap::buildDensityMatrix()
         // A matrix too large to allocate is drawn as no matrix at all.
         matrix = DensityMatrix();
     }
-    const bool hasCells = matrix.columns > 0 && matrix.rows > 0 &&
-                          matrix.values.size() == qint64(matrix.columns) * matrix.rows;
-    matrixColumns = hasCells ? matrix.columns : 0;
-    matrixRows = hasCells ? matrix.rows : 0;
+    matrixColumns = matrix.columns;
+    matrixRows = matrix.rows;
+    const bool hasCells = matrixColumns > 0 && matrixRows > 0 &&
+                          matrix.values.size() == qint64(matrixColumns) * matrixRows;
 
     rasterData = new QwtMatrixRasterData;
     if (hasCells) {
