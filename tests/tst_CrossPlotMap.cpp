@@ -20,6 +20,7 @@
 #include <qwt_plot.h>
 #include <qwt_plot_canvas.h>
 #include <qwt_plot_spectrogram.h>
+#include <qwt_scale_draw.h>
 #include <qwt_scale_widget.h>
 
 namespace {
@@ -140,6 +141,8 @@ private slots:
     void indexOutsideTableKeepsBackground();
 
     void plotComposition();
+    void scalesMatchCanvasWhenShown_data();
+    void scalesMatchCanvasWhenShown();
     void pointSizeKeepsColorBarInterval();
 
     void colorStopsAfterConstruction();
@@ -334,6 +337,41 @@ void tst_CrossPlotMap::plotComposition()
     QCOMPARE(span(plot->axisWidget(QwtPlot::yRight)->colorBarInterval()), qMakePair(0.0, 20.0));
     QCOMPARE(plot->axisWidget(QwtPlot::yRight)->title().text(), QStringLiteral("FB Density"));
     QCOMPARE(plot->footer().text(), QStringLiteral("FB file: ") + fileName);
+}
+
+void tst_CrossPlotMap::scalesMatchCanvasWhenShown_data()
+{
+    QTest::addColumn<int>("axis");
+
+    QTest::newRow("bottom offset axis") << int(QwtPlot::xBottom);
+    QTest::newRow("top offset axis") << int(QwtPlot::xTop);
+    QTest::newRow("time axis") << int(QwtPlot::yLeft);
+}
+
+void tst_CrossPlotMap::scalesMatchCanvasWhenShown()
+{
+    QFETCH(int, axis);
+
+    // The layout at showing takes each scale's label margins from its previous layout; margins
+    // that differ from the scale's own hint make the canvas map, which places data, grid and
+    // pickers, disagree with the tick labels the scale draws.
+    const std::unique_ptr<CrossPlotMap> window = openWindow(standardFile());
+    const QwtScaleWidget *scale = window->plotWidget()->axisWidget(axis);
+    int startHint = 0;
+    int endHint = 0;
+    scale->getBorderDistHint(startHint, endHint);
+    QCOMPARE(scale->startBorderDist(), startHint);
+    QCOMPARE(scale->endBorderDist(), endHint);
+
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    const QwtPlot *plot = window->plotWidget();
+    const bool horizontal = axis == QwtPlot::xBottom || axis == QwtPlot::xTop;
+    const double shift =
+        horizontal ? scale->x() - plot->canvas()->x() : scale->y() - plot->canvas()->y();
+    const QwtScaleMap drawn = scale->scaleDraw()->scaleMap();
+    QCOMPARE(plot->canvasMap(axis).p1(), drawn.p1() + shift);
+    QCOMPARE(plot->canvasMap(axis).p2(), drawn.p2() + shift);
 }
 
 void tst_CrossPlotMap::pointSizeKeepsColorBarInterval()

@@ -61,6 +61,11 @@ CrossPlotMap::CrossPlotMap(CrossPlotParam param, QWidget *parent)
     : QMainWindow(parent), ui(new Ui_CrossPlotMap), param(param)
 {
     ui->setupUi(this);
+    // The plot takes its scales' label margins from its previous layout. Laid out at the
+    // placeholder size of a hidden widget, it would start from margins that do not fit, and the
+    // canvas map would disagree with the drawn axis labels until the first resize.
+    layout()->activate();
+    ui->verticalLayout_3->activate();
     qwtPlot = ui->qwtPlot;
     projectPath = KyProjectManager::instance().define().projectPath;
     on_backgroundColor_currentIndexChanged();
