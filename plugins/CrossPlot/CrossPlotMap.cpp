@@ -33,6 +33,7 @@
 #include <qwt_plot_spectrogram.h>
 #include <qwt_scale_widget.h>
 #include <qwt_text.h>
+#include <utility>
 
 namespace {
 
@@ -58,7 +59,7 @@ QColor backgroundColorAt(int index)
 } // namespace
 
 CrossPlotMap::CrossPlotMap(CrossPlotParam param, QWidget *parent)
-    : QMainWindow(parent), ui(new Ui_CrossPlotMap), param(param)
+    : QMainWindow(parent), ui(new Ui_CrossPlotMap), param(std::move(param))
 {
     ui->setupUi(this);
     // The plot takes its scales' label margins from its previous layout. Laid out at the
