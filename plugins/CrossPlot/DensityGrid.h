@@ -29,8 +29,14 @@ public:
     static constexpr int DensityRounding = 20;
     // Bounds on what one grid or matrix may allocate: 300 MB of cells, 200 MB of matrix values.
     // Larger ones, which only extreme offset windows or times ask for, are built empty.
+#ifndef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
     static constexpr qint64 MaxCells = 25000000;
     static constexpr qint64 MaxMatrixElements = 25000000;
+#else
+    // The fuzzer reaches the bounds with almost any header; smaller ones keep it fast.
+    static constexpr qint64 MaxCells = 1000000;
+    static constexpr qint64 MaxMatrixElements = 1000000;
+#endif
 
     struct Result
     {

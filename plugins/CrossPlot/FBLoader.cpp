@@ -153,24 +153,11 @@ struct FBLoader::Private
         }
     }
 
-    // Records past the end of the file read as zeros: offset 0, time 0, a correct class. They
-    // are all alike, so they are taken in one go.
+    // Records past the end of the file read as zeros: offset 0, time 0, class 0, a correct
+    // pick. They are all alike, so they are taken in one go.
     void zeroRecords(ClassRule rule, int count, FBPicks &picks)
     {
-        bool accepted = false;
-        switch (rule) {
-        case ClassRule::All:
-            accepted = inWindow(0);
-            break;
-        case ClassRule::Correct:
-            accepted = inWindow(0) && classAccepted<ClassRule::Correct>(0);
-            break;
-        case ClassRule::Error:
-            accepted = inWindow(0) && classAccepted<ClassRule::Error>(0);
-            break;
-        case ClassRule::None:
-            break;
-        }
+        const bool accepted = inWindow(0) && (rule == ClassRule::All || rule == ClassRule::Correct);
         if (!accepted) {
             advance(count);
             return;
