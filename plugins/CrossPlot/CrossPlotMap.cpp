@@ -33,6 +33,7 @@
 #include <qwt_plot_spectrogram.h>
 #include <qwt_scale_widget.h>
 #include <qwt_text.h>
+#include <utility>
 
 namespace {
 
@@ -58,9 +59,14 @@ QColor backgroundColorAt(int index)
 } // namespace
 
 CrossPlotMap::CrossPlotMap(CrossPlotParam param, QWidget *parent)
-    : QMainWindow(parent), ui(new Ui_CrossPlotMap), param(param)
+    : QMainWindow(parent), ui(new Ui_CrossPlotMap), param(std::move(param))
 {
     ui->setupUi(this);
+    // The plot takes its scales' label margins from its previous layout. Laid out at the
+    // placeholder size of a hidden widget, it would start from margins that do not fit, and the
+    // canvas map would disagree with the drawn axis labels until the first resize.
+    layout()->activate();
+    ui->verticalLayout_3->activate();
     qwtPlot = ui->qwtPlot;
     projectPath = KyProjectManager::instance().define().projectPath;
     on_backgroundColor_currentIndexChanged();
@@ -250,10 +256,10 @@ void CrossPlotMap::buildDensityMatrix()
         // A matrix too large to allocate is drawn as no matrix at all.
         matrix = DensityMatrix();
     }
-    const bool hasCells = matrix.columns > 0 && matrix.rows > 0 &&
-                          matrix.values.size() == qint64(matrix.columns) * matrix.rows;
-    matrixColumns = hasCells ? matrix.columns : 0;
-    matrixRows = hasCells ? matrix.rows : 0;
+    matrixColumns = matrix.columns;
+    matrixRows = matrix.rows;
+    const bool hasCells = matrixColumns > 0 && matrixRows > 0 &&
+                          matrix.values.size() == qint64(matrixColumns) * matrixRows;
 
     rasterData = new QwtMatrixRasterData;
     if (hasCells) {

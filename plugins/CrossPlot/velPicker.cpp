@@ -6,6 +6,7 @@
 #include <QPen>
 #include <QPolygonF>
 #include <cmath>
+#include <limits>
 #include <qwt_picker_machine.h>
 #include <qwt_plot.h>
 #include <qwt_scale_map.h>
@@ -41,8 +42,9 @@ QwtText velPicker::trackerTextF(const QPointF &) const
 
     const float dx = float(std::fabs(points.last().x() - points.first().x()));
     const float dy = float(std::fabs(points.last().y() - points.first().y()));
-    // A horizontal line divides by zero in floating point and reads as inf.
-    const double velocity = double(dx / dy) * 1000.0;
+    // A horizontal line reads as inf, what the division by its zero time difference would give.
+    const float quotient = dy != 0.0f ? dx / dy : std::numeric_limits<float>::infinity();
+    const double velocity = double(quotient) * 1000.0;
 
     QwtText text(QLatin1String(" ( V = ") + QString::number(velocity, 'f', 0) + tr(" m/s ) "),
                  QwtText::AutoText);
