@@ -17,13 +17,12 @@ private slots:
 
     void roundTripKeepsType_data();
     void roundTripKeepsType();
-    void noProjectGivesDefaults();
     void unparsableStoreIsLeftUntouched_data();
     void unparsableStoreIsLeftUntouched();
     void writesMergeWithEarlierValues();
     void unwritableProjectRefusesAndKeepsValues();
-    void openProjectRejects_data();
-    void openProjectRejects();
+    void failedOpenLeavesNoProject_data();
+    void failedOpenLeavesNoProject();
 
 private:
     static QString storeFile(const QString &directory)
@@ -66,13 +65,6 @@ void tst_KyProjectValues::roundTripKeepsType()
     const QVariant back = KyBaseUtil::projectValue(QStringLiteral("key"), QVariant(12345.5));
     QCOMPARE(back.userType(), value.userType());
     QCOMPARE(back, value);
-}
-
-void tst_KyProjectValues::noProjectGivesDefaults()
-{
-    QVERIFY(KyProjectManager::instance().define().projectPath.isEmpty());
-    QCOMPARE(KyBaseUtil::projectValue(QStringLiteral("k"), 4), QVariant(4));
-    QVERIFY(!KyBaseUtil::setProjectValue(QStringLiteral("k"), 5));
 }
 
 void tst_KyProjectValues::unparsableStoreIsLeftUntouched_data()
@@ -146,28 +138,26 @@ void tst_KyProjectValues::unwritableProjectRefusesAndKeepsValues()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
-void tst_KyProjectValues::openProjectRejects_data()
+void tst_KyProjectValues::failedOpenLeavesNoProject_data()
 {
     QTest::addColumn<QString>("name");
     QTest::newRow("missing directory") << QStringLiteral("no-such-dir");
-    QTest::newRow("plain file") << QStringLiteral("plain-file");
+    QTest::newRow("plain file") << QStringLiteral("project-values.json");
     QTest::newRow("empty path") << QString();
 }
 
-void tst_KyProjectValues::openProjectRejects()
+void tst_KyProjectValues::failedOpenLeavesNoProject()
 {
     QFETCH(QString, name);
     QTemporaryDir dir;
     QVERIFY(KyProjectManager::instance().openProject(dir.path()));
-    const QString open = KyProjectManager::instance().define().projectPath;
-    {
-        QFile file(QDir(dir.path()).filePath(QStringLiteral("plain-file")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    const QString path = name.isEmpty() ? QString() : QDir(dir.path()).filePath(name);
-    QVERIFY(!KyProjectManager::instance().openProject(path));
+    QVERIFY(KyBaseUtil::setProjectValue(QStringLiteral("k"), 5));
+    KyProjectManager::instance().closeProject();
+    QVERIFY(!KyProjectManager::instance().openProject(name.isEmpty() ? name : dir.filePath(name)));
     QVERIFY(!KyProjectManager::instance().errorString().isEmpty());
-    QCOMPARE(KyProjectManager::instance().define().projectPath, open);
+    QVERIFY(KyProjectManager::instance().define().projectPath.isEmpty());
+    QCOMPARE(KyBaseUtil::projectValue(QStringLiteral("k"), 4), QVariant(4));
+    QVERIFY(!KyBaseUtil::setProjectValue(QStringLiteral("k"), 6));
 }
 
 QTEST_GUILESS_MAIN(tst_KyProjectValues)
