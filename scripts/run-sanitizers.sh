@@ -35,18 +35,18 @@ cmake -S "$root" -B "$fuzz_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$fuzz_dir" -j "$jobs" --target fuzz_fbdata
 
 # The working corpus grows across runs and stays out of git; the seeds are read, not written.
-work_corpus=$root/tests/fuzz/corpus-run
+work_corpus=$root/fuzz/corpus-run
 artifacts=$fuzz_dir/fuzz-artifacts
 mkdir -p "$work_corpus" "$artifacts"
 before=$(find "$artifacts" -type f | wc -l)
 status=0
 (cd "$fuzz_dir" && ./bin/fuzz_fbdata -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 \
     -malloc_limit_mb=1024 -timeout=60 -print_final_stats=1 -artifact_prefix="$artifacts/" \
-    "$work_corpus" "$root/tests/fuzz/corpus") || status=$?
+    "$work_corpus" "$root/fuzz/corpus") || status=$?
 after=$(find "$artifacts" -type f | wc -l)
 if [ "$status" -ne 0 ] || [ "$after" -ne "$before" ]; then
     echo "Fuzzer finding (exit $status); inputs in $artifacts." >&2
-    echo "Fix it, then keep the input in tests/fuzz/regressions/." >&2
+    echo "Fix it, then keep the input in fuzz/regressions/." >&2
     exit 1
 fi
 echo "== No findings"
