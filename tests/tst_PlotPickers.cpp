@@ -1,4 +1,5 @@
 #include "PointPicker.h"
+#include "RealScaleDraw.h"
 #include "velPicker.h"
 
 #include <QtTest>
@@ -16,6 +17,7 @@ private slots:
     void pointTrackerText();
     void velocityText_data();
     void velocityText();
+    void scaleLabels();
 
 private:
     QwtPlot plot;
@@ -93,6 +95,14 @@ void tst_PlotPickers::velocityText()
 
     QVERIFY(picker.isActive());
     QCOMPARE(static_cast<const QwtPicker &>(picker).trackerText(line.p2()).text(), text);
+}
+
+void tst_PlotPickers::scaleLabels()
+{
+    // Whole numbers, rounded, never grouped or in exponent notation, whatever the locale.
+    const RealScaleDraw draw;
+    QCOMPARE(draw.label(1499.5).text(), QStringLiteral("1500"));
+    QCOMPARE(draw.label(2000000.0).text(), QStringLiteral("2000000"));
 }
 
 QTEST_MAIN(tst_PlotPickers)
