@@ -10,7 +10,48 @@
 #include <memory>
 #include <new>
 
+#if defined(Q_OS_LINUX)
+#include <sys/mman.h>
+#endif
+
 namespace {
+
+constexpr size_t HugePageSize = 2 * 1024 * 1024;
+
+// Asks for huge pages over the whole pages of a block that nothing has touched yet, so that its
+// first touch faults 2 MB at a time instead of 4 KB; where that is not supported, nothing changes.
+void adviseHugePages(void *block, size_t bytes)
+{
+#if defined(MADV_HUGEPAGE)
+    constexpr quintptr Page = 4096;
+    const quintptr first = (quintptr(block) + Page - 1) & ~(Page - 1);
+    const quintptr last = (quintptr(block) + bytes) & ~(Page - 1);
+    if (last >= first + HugePageSize)
+        madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(block)
+    Q_UNUSED(bytes)
+#endif
+}
+
+// The raw records of one chunk, aligned to a huge page so that all of the buffer can use them.
+struct ChunkBufferDeleter
+{
+    void operator()(char *buffer) const
+    {
+        ::operator delete(buffer, std::align_val_t(HugePageSize));
+    }
+};
+using ChunkBuffer = std::unique_ptr<char[], ChunkBufferDeleter>;
+
+ChunkBuffer allocateChunkBuffer(size_t bytes)
+{
+    ChunkBuffer buffer(
+        static_cast<char *>(::operator new(bytes, std::align_val_t(HugePageSize), std::nothrow)));
+    if (buffer)
+        adviseHugePages(buffer.get(), bytes);
+    return buffer;
+}
 
 // The class flags reduced to the one test a record needs.
 enum class ClassRule { None, Correct, Error, All };
@@ -250,7 +291,7 @@ void FBLoader::readRecords(FBPicks &picks, const std::function<void(int)> &progr
             : 0;
     const int bufferRecords = int(qMin<qint64>(qMin(recordCount, ChunkRecords), recordsOnFile));
     const qint64 bufferBytes = qint64(bufferRecords) * FBRecord::Size;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[size_t(bufferBytes)]);
+    const ChunkBuffer buffer = allocateChunkBuffer(size_t(bufferBytes));
     // Without a buffer nothing can be read: the picks stay as they are, empty.
     if (!buffer) {
         d->file.close();
