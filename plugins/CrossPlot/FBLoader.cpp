@@ -4,6 +4,7 @@
 #include "FBRecord.h"
 
 #include <QFile>
+#include <QtMath>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -11,6 +12,7 @@
 #include <new>
 
 #if defined(Q_OS_LINUX)
+#include <linux/mman.h>
 #include <sys/mman.h>
 #endif
 
@@ -18,16 +20,24 @@ namespace {
 
 constexpr size_t HugePageSize = 2 * 1024 * 1024;
 
-// Asks for huge pages over the whole pages of a block that nothing has touched yet, so that its
-// first touch faults 2 MB at a time instead of 4 KB; where that is not supported, nothing changes.
+// Asks for huge pages over a block that nothing has touched yet, so that its first touch faults
+// 2 MB at a time instead of 4 KB; where that is not supported, nothing changes. The advice covers
+// the pages that hold the block, headers included, which changes nothing but their page size.
 void adviseHugePages(void *block, size_t bytes)
 {
 #if defined(MADV_HUGEPAGE)
     constexpr quintptr Page = 4096;
-    const quintptr first = (quintptr(block) + Page - 1) & ~(Page - 1);
-    const quintptr last = (quintptr(block) + bytes) & ~(Page - 1);
-    if (last >= first + HugePageSize)
-        madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
+    const quintptr first = quintptr(block) & ~(Page - 1);
+    const quintptr last = (quintptr(block) + bytes + Page - 1) & ~(Page - 1);
+    if (last - first < HugePageSize)
+        return;
+    madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
+#if defined(MADV_COLLAPSE)
+    // A header written at the start of a block that starts a huge page has left that page to
+    // small pages, 512 faults of its own; collapsed now, it is one huge page like the rest.
+    if ((first & (HugePageSize - 1)) == 0)
+        madvise(reinterpret_cast<void *>(first), HugePageSize, MADV_COLLAPSE);
+#endif
 #else
     Q_UNUSED(block)
     Q_UNUSED(bytes)
@@ -124,7 +134,19 @@ private:
 
     // Small enough for the zeros to be written over in cache.
     static constexpr int Window = 8192;
-    static constexpr int MinimumCapacity = 1024;
+    static constexpr quint64 MinimumBlock = 4096;
+    // More than the vector's and the allocator's headers take from a block.
+    static constexpr quint64 HeaderRoom = 128;
+
+    // Double the block, in powers of two as QVector's own growth does, less room for the
+    // headers: a request just short of n x 2 MB gets a mapping of exactly that size, which the
+    // kernel aligns to 2 MB, so that every page of it can be huge.
+    static qint64 grownCapacity(int capacity)
+    {
+        const quint64 block =
+            qMax(MinimumBlock, qNextPowerOfTwo(quint64(capacity) * sizeof(int) + HeaderRoom));
+        return qint64((block - HeaderRoom) / sizeof(int));
+    }
 
     // Room for up to wanted more picks, zero-filled; false at the pick limit.
     bool extend(int wanted)
@@ -133,8 +155,7 @@ private:
             return false;
         const int capacity = picks.offsets.capacity();
         if (held == capacity) {
-            const int grown =
-                int(qMin<qint64>(limit, qMax<qint64>(MinimumCapacity, 2 * qint64(capacity))));
+            const int grown = int(qMin<qint64>(limit, grownCapacity(capacity)));
             // One vector after the other, so that only one old block is held beside its copy.
             grow(picks.offsets, grown);
             grow(picks.fbTimes, grown);
