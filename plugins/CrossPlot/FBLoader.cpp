@@ -33,8 +33,9 @@ void adviseHugePages(void *block, size_t bytes)
         return;
     madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
 #if defined(MADV_COLLAPSE)
-    // A header written at the start of a block that starts a huge page has left that page to
-    // small pages, 512 faults of its own; collapsed now, it is one huge page like the rest.
+    // A header written at the start of a block that starts a huge page, before the advice, has
+    // left that page to small pages, 512 faults of its own; collapsed now, it is one huge page
+    // like the rest (an untouched one is merely populated early).
     if ((first & (HugePageSize - 1)) == 0)
         madvise(reinterpret_cast<void *>(first), HugePageSize, MADV_COLLAPSE);
 #endif
