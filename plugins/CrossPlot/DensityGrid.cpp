@@ -48,6 +48,24 @@ int densityThreshold(const DensityCell *cells, qint64 cellCount, int largest)
     return counts[size_t(h)];
 }
 
+// The largest of the times, or 0 if that is larger.
+int latestTime(const int *time, int count)
+{
+    // Eight running maxima, which the compiler keeps in one vector register.
+    int lanes[8] = {};
+    int k = 0;
+    for (; k + 8 <= count; k += 8) {
+        for (int l = 0; l < 8; ++l)
+            lanes[l] = time[k + l] > lanes[l] ? time[k + l] : lanes[l];
+    }
+    int latest = 0;
+    for (int lane : lanes)
+        latest = qMax(latest, lane);
+    for (; k < count; ++k)
+        latest = qMax(latest, time[k]);
+    return latest;
+}
+
 // Up to the next multiple of DensityRounding, in single precision; the int range bounds it.
 int roundedDensity(int density)
 {
@@ -67,9 +85,7 @@ DensityGrid::Result DensityGrid::build(const QVector<int> &offsets, const QVecto
     const int *offset = offsets.constData();
     const int *time = fbTimes.constData();
 
-    int latest = 0;
-    for (int k = 0; k < pickCount; ++k)
-        latest = qMax(latest, time[k]);
+    const int latest = latestTime(time, pickCount);
     // Times near INT_MAX keep the largest time axis an int can hold.
     result.timeMax = int(qMin<qint64>(qint64(latest) + TimeMargin, IntMax));
 
@@ -95,13 +111,17 @@ DensityGrid::Result DensityGrid::build(const QVector<int> &offsets, const QVecto
         }
     }
 
+    // Bins outside the grid are dropped, times of -4 ms and below among them, so that no pick
+    // lands in a neighbouring column. Truncating division puts -3..-1 into bin 0 as well, so a
+    // distance d from the start of an axis of n bins is binned when -4 < d < 4 n: one unsigned
+    // comparison of d + 3 tests both ends.
+    const quint64 offsetSpan = quint64(CellSize * offsetBins + CellSize - 1);
+    const quint64 timeSpan = quint64(CellSize * timeBins + CellSize - 1);
     for (int k = 0; k < pickCount; ++k) {
-        const qint64 i = (qAbs(qint64(offset[k])) - offsetLow) / CellSize;
-        const int j = time[k] / CellSize;
-        // Bins outside the grid are dropped, times of -4 ms and below among them, so that no
-        // pick lands in a neighbouring column.
-        if (i >= 0 && i < offsetBins && j >= 0 && j < timeBins)
-            ++cells[i * timeBins + j].count;
+        const qint64 d = qAbs(qint64(offset[k])) - offsetLow;
+        const qint64 t = time[k];
+        if (quint64(d + CellSize - 1) < offsetSpan && quint64(t + CellSize - 1) < timeSpan)
+            ++cells[qMax<qint64>(d, 0) / CellSize * timeBins + qMax<qint64>(t, 0) / CellSize].count;
     }
 
     int largest = 0;

@@ -4,13 +4,65 @@
 #include "FBRecord.h"
 
 #include <QFile>
+#include <QtMath>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
 
+#if defined(Q_OS_LINUX)
+#include <linux/mman.h>
+#include <sys/mman.h>
+#endif
+
 namespace {
+
+constexpr size_t HugePageSize = 2 * 1024 * 1024;
+
+// Asks for huge pages over a block that nothing has touched yet, so that its first touch faults
+// 2 MB at a time instead of 4 KB; where that is not supported, nothing changes. The advice covers
+// the pages that hold the block, headers included, which changes nothing but their page size.
+void adviseHugePages(void *block, size_t bytes)
+{
+#if defined(MADV_HUGEPAGE)
+    constexpr quintptr Page = 4096;
+    const quintptr first = quintptr(block) & ~(Page - 1);
+    const quintptr last = (quintptr(block) + bytes + Page - 1) & ~(Page - 1);
+    if (last - first < HugePageSize)
+        return;
+    madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
+#if defined(MADV_COLLAPSE)
+    // A header written at the start of a block that starts a huge page, before the advice, has
+    // left that page to small pages, 512 faults of its own; collapsed now, it is one huge page
+    // like the rest (an untouched one is merely populated early).
+    if ((first & (HugePageSize - 1)) == 0)
+        madvise(reinterpret_cast<void *>(first), HugePageSize, MADV_COLLAPSE);
+#endif
+#else
+    Q_UNUSED(block)
+    Q_UNUSED(bytes)
+#endif
+}
+
+// The raw records of one chunk, aligned to a huge page so that all of the buffer can use them.
+struct ChunkBufferDeleter
+{
+    void operator()(char *buffer) const
+    {
+        ::operator delete(buffer, std::align_val_t(HugePageSize));
+    }
+};
+using ChunkBuffer = std::unique_ptr<char[], ChunkBufferDeleter>;
+
+ChunkBuffer allocateChunkBuffer(size_t bytes)
+{
+    ChunkBuffer buffer(
+        static_cast<char *>(::operator new(bytes, std::align_val_t(HugePageSize), std::nothrow)));
+    if (buffer)
+        adviseHugePages(buffer.get(), bytes);
+    return buffer;
+}
 
 // The class flags reduced to the one test a record needs.
 enum class ClassRule { None, Correct, Error, All };
@@ -41,6 +93,106 @@ inline int truncatedTime(float time)
         return std::numeric_limits<int>::min();
     return int(time);
 }
+
+// Appends picks to the two vectors through raw pointers. Their sizes run ahead of the picks
+// written by at most a window of zeros, which the writer trims away when it goes, so that between
+// writers the vectors hold exactly the picks. The capacity doubles when the picks fill it.
+class PickWriter
+{
+public:
+    PickWriter(FBPicks &picks, int limit)
+        : picks(picks), limit(limit), held(picks.offsets.size()), room(held)
+    {
+    }
+    ~PickWriter()
+    {
+        picks.offsets.resize(held);
+        picks.fbTimes.resize(held);
+        picks.pickCount = held;
+    }
+
+    void add(int offset, int time)
+    {
+        if (held == room && !extend(Window))
+            return;
+        offsets[held] = offset;
+        times[held] = time;
+        ++held;
+    }
+
+    // Picks of zero records, which the zero-filled room already holds.
+    void addZeros(int count)
+    {
+        while (count > 0 && (held < room || extend(count))) {
+            const int added = qMin(count, room - held);
+            held += added;
+            count -= added;
+        }
+    }
+
+private:
+    Q_DISABLE_COPY(PickWriter)
+
+    // Small enough for the zeros to be written over in cache.
+    static constexpr int Window = 8192;
+    static constexpr quint64 MinimumBlock = 4096;
+    // More than the vector's and the allocator's headers take from a block.
+    static constexpr quint64 HeaderRoom = 128;
+
+    // Double the block, in powers of two as QVector's own growth does, less room for the
+    // headers: a request just short of n x 2 MB gets a mapping of exactly that size, which the
+    // kernel aligns to 2 MB, so that every page of it can be huge.
+    static qint64 grownCapacity(int capacity)
+    {
+        const quint64 block =
+            qMax(MinimumBlock, qNextPowerOfTwo(quint64(capacity) * sizeof(int) + HeaderRoom));
+        return qint64((block - HeaderRoom) / sizeof(int));
+    }
+
+    // Room for up to wanted more picks, zero-filled; false at the pick limit.
+    bool extend(int wanted)
+    {
+        if (held >= limit)
+            return false;
+        const int capacity = picks.offsets.capacity();
+        if (held == capacity) {
+            const int grown = int(qMin<qint64>(limit, grownCapacity(capacity)));
+            // One vector after the other, so that only one old block is held beside its copy.
+            grow(picks.offsets, grown);
+            grow(picks.fbTimes, grown);
+        }
+        room = int(qMin<qint64>(qMin(limit, picks.offsets.capacity()),
+                                qint64(held) + qMax(wanted, Window)));
+        picks.offsets.resize(room);
+        picks.fbTimes.resize(room);
+        offsets = picks.offsets.data();
+        times = picks.fbTimes.data();
+        return true;
+    }
+
+    // QVector's own growth would copy into a block whose every page faults on its own.
+    void grow(QVector<int> &vector, int capacity)
+    {
+        QVector<int> fresh;
+        fresh.reserve(capacity);
+        adviseHugePages(fresh.data(), size_t(capacity) * sizeof(int));
+        const int count = held;
+        for (int copied = 0; copied < count;) {
+            const int part = qMin(count - copied, Window);
+            fresh.resize(copied + part);
+            std::memcpy(fresh.data() + copied, vector.constData() + copied, part * sizeof(int));
+            copied += part;
+        }
+        vector.swap(fresh);
+    }
+
+    FBPicks &picks;
+    const int limit;
+    int held;
+    int room;
+    int *offsets = nullptr;
+    int *times = nullptr;
+};
 
 } // namespace
 
@@ -93,15 +245,6 @@ struct FBLoader::Private
             (*progress)(value);
     }
 
-    // One record processed.
-    void tick()
-    {
-        if (++processed >= next) {
-            next += step;
-            notify();
-        }
-    }
-
     // count records processed at once; the same values are reported as one tick per record.
     void advance(qint64 count)
     {
@@ -118,21 +261,29 @@ struct FBLoader::Private
         }
     }
 
+    // Records that the next progress report waits for, at most count.
+    int untilReport(int count) const
+    {
+        return step == 0 ? qMin(count, 1) : int(qMin<qint64>(count, next - processed));
+    }
+
     template <ClassRule Rule> void scan(const char *records, int count, FBPicks &picks)
     {
-        int held = picks.offsets.size();
-        for (int j = 0; j < count; ++j) {
-            const char *record = records + qptrdiff(j) * FBRecord::Size;
-            const qint32 offset = FBRecord::offset(record);
-            if (inWindow(offset) && classAccepted<Rule>(FBRecord::fbClass(record)) &&
-                held < pickLimit) {
-                picks.offsets.append(offset);
-                picks.fbTimes.append(truncatedTime(FBRecord::fbTime(record)));
-                ++held;
+        for (int first = 0; first < count;) {
+            const int last = first + untilReport(count - first);
+            {
+                // Gone before the report, which thus sees the picks of every record before it.
+                PickWriter writer(picks, pickLimit);
+                for (int j = first; j < last; ++j) {
+                    const char *record = records + qptrdiff(j) * FBRecord::Size;
+                    const qint32 offset = FBRecord::offset(record);
+                    if (inWindow(offset) && classAccepted<Rule>(FBRecord::fbClass(record)))
+                        writer.add(offset, truncatedTime(FBRecord::fbTime(record)));
+                }
             }
-            tick();
+            advance(last - first);
+            first = last;
         }
-        picks.pickCount = held;
     }
 
     void scanRecords(ClassRule rule, const char *records, int count, FBPicks &picks)
@@ -154,7 +305,7 @@ struct FBLoader::Private
     }
 
     // Records past the end of the file read as zeros: offset 0, time 0, class 0, a correct
-    // pick. They are all alike, so they are taken in one go.
+    // pick. They are all alike, so they are taken up to the next progress report at a time.
     void zeroRecords(ClassRule rule, int count, FBPicks &picks)
     {
         const bool accepted = inWindow(0) && (rule == ClassRule::All || rule == ClassRule::Correct);
@@ -162,18 +313,9 @@ struct FBLoader::Private
             advance(count);
             return;
         }
-        // Appended up to the next progress report at a time, so that a report sees the picks
-        // of every record before it, as with single records.
         while (count > 0) {
-            const qint64 untilReport = step == 0 ? 1 : next - processed;
-            const int batch = int(qMin<qint64>(count, untilReport));
-            const int held = picks.offsets.size();
-            const int added = qMin(batch, qMax(0, pickLimit - held));
-            if (added > 0) {
-                picks.offsets.resize(held + added);
-                picks.fbTimes.resize(held + added);
-                picks.pickCount = held + added;
-            }
+            const int batch = untilReport(count);
+            PickWriter(picks, pickLimit).addZeros(batch);
             advance(batch);
             count -= batch;
         }
@@ -250,7 +392,7 @@ void FBLoader::readRecords(FBPicks &picks, const std::function<void(int)> &progr
             : 0;
     const int bufferRecords = int(qMin<qint64>(qMin(recordCount, ChunkRecords), recordsOnFile));
     const qint64 bufferBytes = qint64(bufferRecords) * FBRecord::Size;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[size_t(bufferBytes)]);
+    const ChunkBuffer buffer = allocateChunkBuffer(size_t(bufferBytes));
     // Without a buffer nothing can be read: the picks stay as they are, empty.
     if (!buffer) {
         d->file.close();
