@@ -153,6 +153,30 @@ private slots:
         for (int k = 0; k < values.size(); ++k)
             QCOMPARE(values.at(k), k + 1);
     }
+
+    // Thousands of distinct picks, so that every growth of the pick vectors must carry them
+    // over; then a header that announces 3,000,000 records more than the file holds, of which
+    // only 2,000,000 become zero picks.
+    void manyPicksAndMissingRecords()
+    {
+        Ints offsets;
+        for (int k = 0; k < 5000; ++k)
+            offsets << (k % 2 ? -k : k);
+        for (const qint32 count : {5000, 3005000}) {
+            QFile file(dir.filePath(QStringLiteral("many.fb")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(::file(count, 0, 6000, offsets));
+            file.close();
+            FBLoader loader(file.fileName(), filter(All));
+            FBPicks picks;
+            loader.readHeader(picks);
+            loader.readRecords(picks);
+            QCOMPARE(picks.pickCount, count == 5000 ? 5000 : 2005000);
+            QCOMPARE(picks.offsets.mid(0, 5000), offsets);
+            QCOMPARE(picks.fbTimes.mid(0, 5000), Ints(5000, 25));
+            QCOMPARE(picks.offsets.mid(5000), Ints(picks.pickCount - 5000, 0));
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_FBLoader)

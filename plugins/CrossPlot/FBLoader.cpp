@@ -201,6 +201,7 @@ struct FBLoader::Private
     QFile file;
     FBPickFilter filter;
     int pickLimit = DefaultPickLimit;
+    int missingPicks = 0; // zero picks taken so far for records past the end of the file
 
     qint32 recordCount = 0;
     qint32 offsetLow = 0;
@@ -309,16 +310,18 @@ struct FBLoader::Private
     void zeroRecords(ClassRule rule, int count, FBPicks &picks)
     {
         const bool accepted = inWindow(0) && (rule == ClassRule::All || rule == ClassRule::Correct);
-        if (!accepted) {
-            advance(count);
-            return;
-        }
-        while (count > 0) {
-            const int batch = untilReport(count);
+        // A truncated file shows its damage at (0 m, 0 ms) with at most one chunk of zero
+        // picks; beyond that they are only counted, so that a header cannot conjure billions.
+        int zeros = accepted ? qMin(count, MissingPickLimit - missingPicks) : 0;
+        missingPicks += zeros;
+        while (zeros > 0) {
+            const int batch = untilReport(zeros);
             PickWriter(picks, pickLimit).addZeros(batch);
             advance(batch);
+            zeros -= batch;
             count -= batch;
         }
+        advance(count);
     }
 };
 

@@ -33,9 +33,12 @@ class FBLoader
 public:
     static constexpr int ChunkRecords = 2000000;
     static constexpr int ProgressSteps = 100;
-    // Picks held at most by one load: two vectors of 400 MB each. A header may announce up to
-    // 2^31 - 1 records, and missing records of a short file still count as picks of zeros.
-    static constexpr int DefaultPickLimit = 100000000;
+    // Picks held at most by one load: two vectors of 2 GB each, just below what a QVector<int>
+    // can hold, so that surveys of hundreds of millions of picks load whole.
+    static constexpr int DefaultPickLimit = 500000000;
+    // Records that a header announces beyond the end of the file read as zero picks, at most
+    // this many in all.
+    static constexpr int MissingPickLimit = ChunkRecords;
 
     FBLoader(const QString &fileName, const FBPickFilter &filter);
     ~FBLoader();
