@@ -48,7 +48,7 @@ done
 
 echo
 echo "Slider steps on the 20,000,000-record file, default window size (medians of 20 steps):"
-"$build/bin/bench_interactive" "$data/fb20000000.fb"
+"$build/bin/bench_interactive" "$data/fb20000000.fb" 2>/dev/null
 
 echo
 echo "Peak memory of the load (20,000,000 records):"
