@@ -111,6 +111,8 @@ void tst_CrossPlotMapRobustness::windowsGiveTheirMemoryBack()
             afterFirst = residentKiB();
     }
     QVERIFY(QApplication::topLevelWidgets().size() <= 1);
+    qInfo("resident after the first close: %ld KiB, after the 20th: %ld KiB", afterFirst,
+          residentKiB());
 #if !defined(__SANITIZE_ADDRESS__)
     // The allocator may keep some freed memory; a leaked window would add about 16 MB each.
     QVERIFY2(residentKiB() - afterFirst < 8 * 1024,
