@@ -4,7 +4,7 @@
 set -euo pipefail
 
 declare -A groups=(
-    [build]="build-essential cmake ninja-build qtbase5-dev qtbase5-dev-tools libqwt-qt5-dev"
+    [build]="build-essential cmake ninja-build qtbase5-dev qtbase5-dev-tools libqwt-qt5-dev fonts-dejavu-core"
     [run]=""
     [test]=""
     [ci]="clang libclang-rt-14-dev"
