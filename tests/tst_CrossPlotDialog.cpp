@@ -167,6 +167,15 @@ private slots:
         pressOk(dialog);
         for (int i = 0; i < FlagKeys.size(); ++i) // stored back as loaded
             QCOMPARE(KyBaseUtil::projectValue(Key + FlagKeys[i]), flags[i]);
+        // A click sets exactly the clicked button's flag.
+        for (int clicked = 0; clicked < FlagKeys.size(); ++clicked) {
+            QTest::mouseClick(dialog.findChild<QRadioButton *>(
+                                  "plot" + QStringList{"Correct", "Error", "All"}[clicked] + "FB"),
+                              Qt::LeftButton);
+            pressOk(dialog);
+            for (int i = 0; i < FlagKeys.size(); ++i)
+                QCOMPARE(KyBaseUtil::projectValue(Key + FlagKeys[i]), QVariant(i == clicked));
+        }
     }
 };
 
