@@ -24,7 +24,7 @@
     </message>
     <message>
         <source>FB file:</source>
-        <translation>Файл первых вступлений:</translation>
+        <translation>Файл пикировок:</translation>
     </message>
     <message>
         <source>&lt;&gt;</source>
@@ -40,7 +40,7 @@
     </message>
     <message>
         <source>(both 0, no limit)</source>
-        <translation>(оба 0 — без ограничений)</translation>
+        <translation>(оба 0 — все)</translation>
     </message>
     <message>
         <source>Plot FB type:</source>
@@ -80,7 +80,7 @@
     </message>
     <message>
         <source>FB files (*.cal *.fb *.fit)</source>
-        <translation>Файлы первых вступлений (*.cal *.fb *.fit)</translation>
+        <translation>Файлы пикировок (*.cal *.fb *.fit)</translation>
     </message>
 </context>
 <context>
@@ -91,7 +91,7 @@
     </message>
     <message>
         <source>Color setting: </source>
-        <translation>Цветовая шкала: </translation>
+        <translation>Цвета: </translation>
     </message>
     <message>
         <source>Cyan</source>
@@ -119,7 +119,7 @@
     </message>
     <message>
         <source>FB type:</source>
-        <translation>Вступления:</translation>
+        <translation>Тип:</translation>
     </message>
     <message>
         <source>for-type</source>
@@ -135,7 +135,7 @@
     </message>
     <message>
         <source>Number of FBs:</source>
-        <translation>Число вступлений:</translation>
+        <translation>Вступлений:</translation>
     </message>
     <message>
         <source>for-FBNum</source>
@@ -205,7 +205,7 @@
     </message>
     <message>
         <source>FB file: </source>
-        <translation>Файл первых вступлений: </translation>
+        <translation>Файл пикировок: </translation>
     </message>
     <message>
         <source>Correct</source>
