@@ -175,6 +175,10 @@ void tst_PluginLoading::hostCommandLineNeedsNoDisplay_data()
     QTest::newRow("--list-plugins")
         << QStringList{"--list-plugins"} << 0 << "libCrossPlot.so: Offset-FB CrossPlot\n"
         << "";
+    QTest::newRow("--list-plugins with Qt's own options")
+        << QStringList{"-platform", "offscreen", "--list-plugins", "-style=fusion", "-reverse"} << 0
+        << "libCrossPlot.so: Offset-FB CrossPlot\n"
+        << "";
     QTest::newRow("empty plug-in folder")
         << QStringList{"--list-plugins", "--plugins", QDir::tempPath() + "/no-such-kyhost-dir"} << 1
         << ""

@@ -33,6 +33,44 @@ void installHostTranslators(QCoreApplication &app)
         app.installTranslator(hostTranslator);
 }
 
+// The options that QApplication takes out of the command line itself (-platform offscreen,
+// -style fusion, ...). The core application that reads ours first knows none of them, so they
+// are set aside here and left to the GUI application.
+QStringList withoutGuiOptions(const QStringList &arguments)
+{
+    static const QStringList withValue{"-platform",
+                                       "-platformpluginpath",
+                                       "-platformtheme",
+                                       "-plugin",
+                                       "-qwindowgeometry",
+                                       "-qwindowtitle",
+                                       "-qwindowicon",
+                                       "-display",
+                                       "-geometry",
+                                       "-title",
+                                       "-name",
+                                       "-style",
+                                       "-stylesheet",
+                                       "-session",
+                                       "-visual",
+                                       "-ncols",
+                                       "-cmap"};
+    static const QStringList alone{"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+    QStringList kept;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        const QString name = argument.section(QLatin1Char('='), 0, 0);
+        if (i > 0 && alone.contains(argument))
+            continue;
+        if (i > 0 && withValue.contains(name)) {
+            i += name == argument ? 1 : 0; // "-style fusion" or "-style=fusion"
+            continue;
+        }
+        kept << argument;
+    }
+    return kept;
+}
+
 struct HostOptions
 {
     QString project;
@@ -63,7 +101,7 @@ int parseOptions(const QCoreApplication &app, HostOptions *options)
         QStringLiteral("list-plugins"),
         QStringLiteral("Print the plug-ins found and exit; needs no display."));
     parser.addOptions({projectOption, pluginsOption, listOption});
-    if (!parser.parse(app.arguments())) {
+    if (!parser.parse(withoutGuiOptions(app.arguments()))) {
         std::fprintf(stderr, "kyhost: %s (see kyhost --help)\n", qPrintable(parser.errorText()));
         return 2;
     }
