@@ -185,7 +185,7 @@ void tst_PluginLoading::hostCommandLineNeedsNoDisplay_data()
         << "kyhost: plug-in " + QDir::tempPath() +
                "/no-such-kyhost-dir not loaded: the plug-in directory does not exist\n";
     QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << ""
-                                    << "kyhost: Unknown option 'bogus'. (see kyhost --help)\n";
+                                    << "kyhost: Unknown option 'bogus' (see kyhost --help)\n";
     QTest::newRow("stray argument")
         << QStringList{"project"} << 2 << ""
         << "kyhost: unexpected argument 'project' (see kyhost --help)\n";

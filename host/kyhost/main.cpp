@@ -102,7 +102,10 @@ int parseOptions(const QCoreApplication &app, HostOptions *options)
         QStringLiteral("Print the plug-ins found and exit; needs no display."));
     parser.addOptions({projectOption, pluginsOption, listOption});
     if (!parser.parse(withoutGuiOptions(app.arguments()))) {
-        std::fprintf(stderr, "kyhost: %s (see kyhost --help)\n", qPrintable(parser.errorText()));
+        QString error = parser.errorText();
+        if (error.endsWith(QLatin1Char('.'))) // as the other messages: no full stop
+            error.chop(1);
+        std::fprintf(stderr, "kyhost: %s (see kyhost --help)\n", qPrintable(error));
         return 2;
     }
     if (!parser.positionalArguments().isEmpty()) {

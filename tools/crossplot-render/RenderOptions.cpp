@@ -18,7 +18,11 @@ bool toInt(const QString &text, int low, int high, int *value)
 
 int badCommandLine(const QString &program, const QString &message)
 {
-    std::fprintf(stderr, "%s: %s (see %s --help)\n", qPrintable(program), qPrintable(message),
+    // Qt's parser ends its messages with a full stop, ours do not: one form for both.
+    QString text = message;
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    std::fprintf(stderr, "%s: %s (see %s --help)\n", qPrintable(program), qPrintable(text),
                  qPrintable(program));
     return 2;
 }

@@ -23,7 +23,11 @@ bool parseInteger(const QString &text, qint64 low, qint64 high, qint64 *value)
 
 int badCommandLine(const QString &message)
 {
-    std::fprintf(stderr, "fbgen: %s (see fbgen --help)\n", qPrintable(message));
+    // Qt's parser ends its messages with a full stop, ours do not: one form for both.
+    QString text = message;
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    std::fprintf(stderr, "fbgen: %s (see fbgen --help)\n", qPrintable(text));
     return 2;
 }
 
@@ -61,7 +65,7 @@ int main(int argc, char *argv[])
         QStringLiteral("f"), QStringLiteral("0.001"));
     const QCommandLineOption maxOffsetOption(
         QStringLiteral("max-offset"),
-        QStringLiteral("Receivers reach M metres on both sides (default 3000)."),
+        QStringLiteral("Receivers reach this many metres on both sides (default 3000)."),
         QStringLiteral("m"), QStringLiteral("3000"));
     const QCommandLineOption countOption(QStringLiteral("header-count"),
                                          QStringLiteral("Forge the header's record count."),
@@ -76,7 +80,8 @@ int main(int argc, char *argv[])
                                          QStringLiteral("No progress line."));
     parser.addOptions({recordsOption, seedOption, errorOption, negativeOption, maxOffsetOption,
                        countOption, lowOption, highOption, quietOption});
-    parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("The FB file to write."));
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The FB file to write."),
+                                 QStringLiteral("FILE"));
 
     if (!parser.parse(app.arguments()))
         return badCommandLine(parser.errorText());
