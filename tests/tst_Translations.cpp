@@ -142,7 +142,7 @@ void tst_Translations::widgetsShowTheTranslation_data()
     QTest::newRow("ru window time axis") << "ru"
                                          << "window"
                                          << "yLeft"
-                                         << "Время первого вступления (мс)";
+                                         << "Время первых вступлений, мс";
     QTest::newRow("ru window FB type") << "ru"
                                        << "window"
                                        << "forTypeLabel"

@@ -72,7 +72,7 @@
     </message>
     <message>
         <source>Error: the input file is illegal.</source>
-        <translation>Ошибка: недопустимый входной файл.</translation>
+        <translation>Ошибка: неверный формат входного файла.</translation>
     </message>
     <message>
         <source>Open</source>
@@ -91,7 +91,7 @@
     </message>
     <message>
         <source>Color setting: </source>
-        <translation>Цвета: </translation>
+        <translation>Палитра: </translation>
     </message>
     <message>
         <source>Cyan</source>
@@ -151,19 +151,19 @@
     </message>
     <message>
         <source>Save plot to image</source>
-        <translation>Сохранение графика в изображение</translation>
+        <translation>Сохранить график как изображение</translation>
     </message>
     <message>
         <source>Save window to mage</source>
-        <translation>Сохранение окна в изображение</translation>
+        <translation>Сохранить окно как изображение</translation>
     </message>
     <message>
         <source>Read FB data......</source>
-        <translation>Чтение первых вступлений...</translation>
+        <translation>Чтение первых вступлений…</translation>
     </message>
     <message>
         <source>FB Time (ms)</source>
-        <translation>Время первого вступления (мс)</translation>
+        <translation>Время первых вступлений, мс</translation>
     </message>
     <message>
         <source>FB Density</source>
@@ -175,7 +175,7 @@
     </message>
     <message>
         <source>%L1 ( %2% )</source>
-        <translation>%L1 ( %2% )</translation>
+        <translation>%L1 (%2%)</translation>
     </message>
     <message>
         <source>Images (*.png)</source>
@@ -201,7 +201,7 @@
     </message>
     <message>
         <source>Offset (m)</source>
-        <translation>Удаление (м)</translation>
+        <translation>Удаление, м</translation>
     </message>
     <message>
         <source>FB file: </source>

@@ -32,7 +32,7 @@
     </message>
     <message>
         <source>Plot offset range:</source>
-        <translation>绘制炮检距范围：</translation>
+        <translation>炮检距范围：</translation>
     </message>
     <message>
         <source>to</source>
@@ -44,7 +44,7 @@
     </message>
     <message>
         <source>Plot FB type:</source>
-        <translation>绘制初至类型：</translation>
+        <translation>初至类型：</translation>
     </message>
     <message>
         <source>Correct FB</source>
@@ -60,7 +60,7 @@
     </message>
     <message>
         <source>Error: the offset range is illegal.</source>
-        <translation>错误：炮检距范围不合法。</translation>
+        <translation>错误：炮检距范围无效。</translation>
     </message>
     <message>
         <source>Error</source>
@@ -72,7 +72,7 @@
     </message>
     <message>
         <source>Error: the input file is illegal.</source>
-        <translation>错误：输入文件不合法。</translation>
+        <translation>错误：输入文件格式不正确。</translation>
     </message>
     <message>
         <source>Open</source>
@@ -91,7 +91,7 @@
     </message>
     <message>
         <source>Color setting: </source>
-        <translation>色标设置：</translation>
+        <translation>色标设置： </translation>
     </message>
     <message>
         <source>Cyan</source>
@@ -205,7 +205,7 @@
     </message>
     <message>
         <source>FB file: </source>
-        <translation>初至文件：</translation>
+        <translation>初至文件： </translation>
     </message>
     <message>
         <source>Correct</source>
