@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that a make target needs, and only those that are missing.
-# Usage: scripts/install-deps.sh GROUP...   (groups: build run test ci bench)
+# Usage: scripts/install-deps.sh GROUP...   (groups: build run test ci bench shots)
 set -euo pipefail
 
 declare -A groups=(
-    [build]="build-essential cmake ninja-build qtbase5-dev qtbase5-dev-tools libqwt-qt5-dev fonts-dejavu-core"
-    [run]=""
+    [build]="build-essential cmake ninja-build qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools libqwt-qt5-dev fonts-dejavu-core dpkg-dev file"
+    [run]="fonts-noto-cjk"
     [test]=""
     [ci]="clang libclang-rt-14-dev"
+    [shots]="xvfb xdotool imagemagick fonts-noto-cjk"
     [bench]="python3-numpy python3-fast-histogram time bc"
 )
 
@@ -30,5 +31,6 @@ if [[ $(id -u) -ne 0 ]]; then
     sudo="sudo"
 fi
 echo "install-deps: installing ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Other package runs on the same machine hold the lock for a while: wait for it.
+$sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

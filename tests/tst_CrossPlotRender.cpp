@@ -72,13 +72,29 @@ void tst_CrossPlotRender::exitCodeAndMessage_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("message");
     const QString one = QStringLiteral("one-pick.fb");
-    QTest::newRow("no file") << QStringList{"--stats"} << 2 << QByteArray("usage:");
+    QTest::newRow("--help") << QStringList{"--help"} << 0
+                            << QByteArray(
+                                   "  3  a crossplot that cannot be drawn within the memory");
+    QTest::newRow("-h among files")
+        << QStringList{one, "-h"} << 0 << QByteArray("--point-size <n>");
+    QTest::newRow("--version") << QStringList{"--version"} << 0
+                               << QByteArray("crossplot-render " CROSSPLOT_VERSION "\n");
+    QTest::newRow("no file") << QStringList{"--stats"} << 2
+                             << QByteArray("crossplot-render: no FB file given (see "
+                                           "crossplot-render --help)\n");
     QTest::newRow("unknown option")
-        << QStringList{one, "--colour", "red"} << 2 << QByteArray("usage:");
-    QTest::newRow("point size 21") << QStringList{one, "--point-size", "21"} << 2
-                                   << QByteArray("bad value \"21\" for --point-size");
+        << QStringList{one, "--colour", "red"} << 2 << QByteArray("Unknown option 'colour'");
+    QTest::newRow("value missing")
+        << QStringList{one, "--type"} << 2 << QByteArray("Missing value after '--type'");
+    QTest::newRow("point size 21")
+        << QStringList{one, "--point-size", "21"} << 2
+        << QByteArray("bad value \"21\" for --point-size: expected 1..20");
     QTest::newRow("two stops") << QStringList{one, "--stops", "10,20"} << 2
                                << QByteArray("for --stops");
+    QTest::newRow("size without height")
+        << QStringList{one, "--size", "900"} << 2 << QByteArray("for --size");
+    QTest::newRow("type unknown") << QStringList{one, "--type", "all"} << 2
+                                  << QByteArray("for --type: expected correct, error or both");
     QTest::newRow("equal offsets") << QStringList{one, "--min-offset", "500", "--max-offset", "500"}
                                    << 2 << QByteArray("Error: the offset range is illegal.");
     QTest::newRow("missing file") << QStringList{"nothing-here.fb"} << 2
@@ -90,7 +106,7 @@ void tst_CrossPlotRender::exitCodeAndMessage_data()
     QTest::newRow("unwritable image") << QStringList{one, "-o", "no/such/dir/x.png"} << 1
                                       << QByteArray("cannot write no/such/dir/x.png");
     QTest::newRow("several files")
-        << QStringList{one, "second.fb", "-o", "pngs"} << 0 << QByteArray();
+        << QStringList{one, "second.fb", "--output", "pngs"} << 0 << QByteArray();
 }
 
 void tst_CrossPlotRender::exitCodeAndMessage()
@@ -98,10 +114,13 @@ void tst_CrossPlotRender::exitCodeAndMessage()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, message);
-    QByteArray err;
-    QCOMPARE(render(arguments, nullptr, &err), exitCode);
-    QVERIFY2(err.contains(message), err.constData());
-    if (exitCode == 0) {
+    QByteArray out, err;
+    QCOMPARE(render(arguments, &out, &err), exitCode);
+    QVERIFY2((out + err).contains(message), (out + err).constData());
+    // A refused command line is said in one line, not buried in the help text.
+    if (exitCode == 2)
+        QVERIFY2(err.count('\n') == 1 && out.isEmpty(), err.constData());
+    if (arguments.contains(QStringLiteral("pngs"))) {
         QCOMPARE(QImage(m_dir.filePath(QStringLiteral("pngs/one-pick.png"))).width(), 904);
         QCOMPARE(QImage(m_dir.filePath(QStringLiteral("pngs/second.png"))).width(), 904);
     }

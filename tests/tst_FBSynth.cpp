@@ -89,31 +89,47 @@ void tst_FBSynth::fbgenExitCodes_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("no output") << QStringList{"-n", "10"} << 2;
-    QTest::newRow("unknown option") << QStringList{"--frobnicate", "1", "x.fb"} << 2;
-    QTest::newRow("value missing") << QStringList{"x.fb", "-n"} << 2;
-    QTest::newRow("negative count") << QStringList{"-n", "-5", "x.fb"} << 2;
-    QTest::newRow("shares above one") << QStringList{"--error-share", "1.5", "x.fb"} << 2;
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << QByteArray("--header-count <n>");
+    QTest::newRow("--version") << QStringList{"--version"} << 0
+                               << QByteArray("fbgen " CROSSPLOT_VERSION "\n");
+    QTest::newRow("no output") << QStringList{"-n", "10"} << 2 << QByteArray("no output file");
+    QTest::newRow("two outputs") << QStringList{"x.fb", "y.fb"} << 2
+                                 << QByteArray("more than one output file");
+    QTest::newRow("unknown option") << QStringList{"--frobnicate", "1", "x.fb"} << 2
+                                    << QByteArray("Unknown option 'frobnicate'");
+    QTest::newRow("value missing")
+        << QStringList{"x.fb", "-n"} << 2 << QByteArray("Missing value after '-n'");
+    QTest::newRow("negative count")
+        << QStringList{"-n", "-5", "x.fb"} << 2 << QByteArray("bad value \"-5\" for --records");
+    QTest::newRow("shares above one")
+        << QStringList{"--error-share", "1.5", "x.fb"} << 2 << QByteArray("(see fbgen --help)\n");
     QTest::newRow("header word beyond int32")
-        << QStringList{"--header-count", "3000000000", "x.fb"} << 2;
+        << QStringList{"--header-count", "3000000000", "x.fb"} << 2
+        << QByteArray("bad value \"3000000000\" for --header-count");
     QTest::newRow("forged header")
-        << QStringList{"-n", "0", "--header-count", "2000000000", "x.fb"} << 0;
+        << QStringList{"-n", "0", "--header-count", "2000000000", "x.fb"} << 0 << QByteArray();
 }
 
 void tst_FBSynth::fbgenExitCodes()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
+    QFETCH(QByteArray, message);
     QFile::remove(m_dir.filePath(QStringLiteral("x.fb")));
     QProcess fbgen;
     fbgen.setWorkingDirectory(m_dir.path());
     fbgen.start(QStringLiteral(CROSSPLOT_BIN_DIR "/fbgen"), arguments);
     QVERIFY(fbgen.waitForFinished(30000));
     QCOMPARE(fbgen.exitCode(), exitCode);
-    QCOMPARE(fbgen.readAllStandardError().contains("usage: fbgen"), exitCode == 2);
+    const QByteArray out = fbgen.readAllStandardOutput(), err = fbgen.readAllStandardError();
+    QVERIFY2((out + err).contains(message), (out + err).constData());
+    if (exitCode == 2) // one line, starting with the program's name
+        QVERIFY2(err.startsWith("fbgen: ") && err.count('\n') == 1, err.constData());
     QFile file(m_dir.filePath(QStringLiteral("x.fb")));
-    QCOMPARE(file.open(QIODevice::ReadOnly), exitCode == 0);
-    if (exitCode == 0) // 2,000,000,000 little-endian, and nothing after the header
+    QCOMPARE(file.open(QIODevice::ReadOnly),
+             arguments.contains(QStringLiteral("-n")) && exitCode == 0);
+    if (file.isOpen()) // 2,000,000,000 little-endian, and nothing after the header
         QCOMPARE(file.readAll(), QByteArray::fromHex("009435775400000000000000b80b0000"));
 }
 

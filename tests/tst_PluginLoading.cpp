@@ -9,6 +9,8 @@
 #include <QJsonObject>
 #include <QLibraryInfo>
 #include <QPluginLoader>
+#include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -25,6 +27,10 @@ private slots:
     void instanceIsSharedUntilDeleted();
     void eachActionOpensItsOwnDialog();
     void registryListsWhatItCannotLoad();
+    void hostInstallsThePluginTranslation_data();
+    void hostInstallsThePluginTranslation();
+    void hostCommandLineNeedsNoDisplay_data();
+    void hostCommandLineNeedsNoDisplay();
 
 private:
     QString m_pluginFile;
@@ -126,6 +132,84 @@ void tst_PluginLoading::registryListsWhatItCannotLoad()
     QVERIFY(!registry.failures().at(0).reason.isEmpty());
     QCOMPARE(registry.failures().at(1).fileName, QStringLiteral("libForeign.so"));
     QVERIFY(registry.failures().at(1).reason.contains(QLatin1String("another kind")));
+}
+
+void tst_PluginLoading::hostInstallsThePluginTranslation_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QString>("cancel");
+    QTest::newRow("Simplified Chinese") << "zh_CN" << QStringList{"CrossPlot_zh_CN"} << "取消";
+    QTest::newRow("Russian, any country") << "ru_KZ" << QStringList{"CrossPlot_ru"} << "Отмена";
+    QTest::newRow("German: no catalogue") << "de_DE" << QStringList() << "Cancel";
+}
+
+void tst_PluginLoading::hostInstallsThePluginTranslation()
+{
+    QFETCH(QString, locale);
+    QFETCH(QStringList, installed);
+    QFETCH(QString, cancel);
+    PluginRegistry registry;
+    registry.loadDirectory(QStringLiteral(CROSSPLOT_PLUGIN_DIR));
+    QCOMPARE(registry.installTranslators(QLocale(locale)), installed);
+    QScopedPointer<QAction> action(registry.plugins().value(0)->createAction());
+    action->trigger();
+    QWidget *dialog = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        dialog = widget->inherits("CrossPlotDialog") ? widget : dialog;
+    QVERIFY(dialog);
+    QCOMPARE(dialog->findChild<QPushButton *>(QStringLiteral("cancelButton"))->text(), cancel);
+}
+
+void tst_PluginLoading::hostCommandLineNeedsNoDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    QTest::newRow("--help") << QStringList{"--help"} << 0
+                            << "Print the plug-ins found and exit; needs no display."
+                            << "";
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "kyhost " CROSSPLOT_VERSION "\n"
+                               << "";
+    QTest::newRow("--list-plugins")
+        << QStringList{"--list-plugins"} << 0 << "libCrossPlot.so: Offset-FB CrossPlot\n"
+        << "";
+    QTest::newRow("--list-plugins with Qt's own options")
+        << QStringList{"-platform", "offscreen", "--list-plugins", "-style=fusion", "-reverse"} << 0
+        << "libCrossPlot.so: Offset-FB CrossPlot\n"
+        << "";
+    QTest::newRow("empty plug-in folder")
+        << QStringList{"--list-plugins", "--plugins", QDir::tempPath() + "/no-such-kyhost-dir"} << 1
+        << ""
+        << "kyhost: plug-in " + QDir::tempPath() +
+               "/no-such-kyhost-dir not loaded: the plug-in directory does not exist\n";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << ""
+                                    << "kyhost: Unknown option 'bogus' (see kyhost --help)\n";
+    QTest::newRow("stray argument")
+        << QStringList{"project"} << 2 << ""
+        << "kyhost: unexpected argument 'project' (see kyhost --help)\n";
+}
+
+void tst_PluginLoading::hostCommandLineNeedsNoDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    // As over ssh: no display and no platform chosen; a GUI application would abort here.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    QProcess host;
+    host.setProcessEnvironment(environment);
+    host.start(QStringLiteral(CROSSPLOT_BIN_DIR "/kyhost"), arguments);
+    QVERIFY(host.waitForFinished(30000));
+    QCOMPARE(host.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(QString::fromUtf8(host.readAllStandardError()), err);
+    const QString printed = QString::fromUtf8(host.readAllStandardOutput());
+    QVERIFY2(out.isEmpty() ? printed.isEmpty() : printed.contains(out), qPrintable(printed));
+    QCOMPARE(host.exitCode(), exitCode);
 }
 
 QTEST_MAIN(tst_PluginLoading)

@@ -2,10 +2,41 @@
 
 #include "KyGeneralPlugin.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QLibrary>
 #include <QPluginLoader>
+#include <QTranslator>
+
+PluginRegistry::PluginRegistry() = default;
+
+PluginRegistry::~PluginRegistry()
+{
+    qDeleteAll(m_translators);
+}
+
+QStringList PluginRegistry::installTranslators(const QLocale &locale)
+{
+    QStringList installed;
+    for (const QString &file : qAsConst(m_files)) {
+        // libCrossPlot.so -> CrossPlot: the name the plug-in's catalogues carry.
+        QString name = QFileInfo(file).completeBaseName();
+        if (name.startsWith(QLatin1String("lib")))
+            name.remove(0, 3);
+        auto *translator = new QTranslator;
+        if (translator->load(locale, name, QStringLiteral("_"),
+                             QStringLiteral(":/resource/translations"))) {
+            QCoreApplication::installTranslator(translator);
+            m_translators.append(translator);
+            installed << QFileInfo(translator->filePath()).completeBaseName();
+        } else {
+            delete translator;
+        }
+    }
+    return installed;
+}
 
 void PluginRegistry::loadDirectory(const QString &directory)
 {

@@ -20,7 +20,7 @@ QString besideExecutable(const char *relativePath)
                            QLatin1String(relativePath));
 }
 
-void installTranslators(QApplication &app)
+void installHostTranslators(QCoreApplication &app)
 {
     const QLocale locale;
     auto *qtTranslator = new QTranslator(&app);
@@ -33,54 +33,152 @@ void installTranslators(QApplication &app)
         app.installTranslator(hostTranslator);
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// The options that QApplication takes out of the command line itself (-platform offscreen,
+// -style fusion, ...). The core application that reads ours first knows none of them, so they
+// are set aside here and left to the GUI application.
+QStringList withoutGuiOptions(const QStringList &arguments)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kyhost"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    static const QStringList withValue{"-platform",
+                                       "-platformpluginpath",
+                                       "-platformtheme",
+                                       "-plugin",
+                                       "-qwindowgeometry",
+                                       "-qwindowtitle",
+                                       "-qwindowicon",
+                                       "-display",
+                                       "-geometry",
+                                       "-title",
+                                       "-name",
+                                       "-style",
+                                       "-stylesheet",
+                                       "-session",
+                                       "-visual",
+                                       "-ncols",
+                                       "-cmap"};
+    static const QStringList alone{"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+    QStringList kept;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        const QString name = argument.section(QLatin1Char('='), 0, 0);
+        if (i > 0 && alone.contains(argument))
+            continue;
+        if (i > 0 && withValue.contains(name)) {
+            i += name == argument ? 1 : 0; // "-style fusion" or "-style=fusion"
+            continue;
+        }
+        kept << argument;
+    }
+    return kept;
+}
 
+struct HostOptions
+{
+    QString project;
+    QString plugins;
+    bool listPlugins = false;
+};
+
+// Returns -1 to go on, else the exit code after printing the help, the version or the error.
+int parseOptions(const QCoreApplication &app, HostOptions *options)
+{
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Stand-in host application for general plug-ins."));
-    parser.addHelpOption();
-    parser.addVersionOption();
+        QStringLiteral("Stand-in host application for general plug-ins.\n"
+                       "Plug-ins are loaded from lib/kyhost/plugins beside the program's bin/ "
+                       "unless --plugins is given.\n"
+                       "\n"
+                       "Exit codes: 0 success, 1 --list-plugins found no plug-in, 2 a bad command "
+                       "line."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption projectOption(QStringLiteral("project"),
                                            QStringLiteral("Open the project directory <dir>."),
                                            QStringLiteral("dir"));
     const QCommandLineOption pluginsOption(QStringLiteral("plugins"),
                                            QStringLiteral("Load plug-ins from <dir>."),
                                            QStringLiteral("dir"));
-    const QCommandLineOption listOption(QStringLiteral("list-plugins"),
-                                        QStringLiteral("Print the plug-ins found and exit."));
-    parser.addOption(projectOption);
-    parser.addOption(pluginsOption);
-    parser.addOption(listOption);
-    parser.process(app);
+    const QCommandLineOption listOption(
+        QStringLiteral("list-plugins"),
+        QStringLiteral("Print the plug-ins found and exit; needs no display."));
+    parser.addOptions({projectOption, pluginsOption, listOption});
+    if (!parser.parse(withoutGuiOptions(app.arguments()))) {
+        QString error = parser.errorText();
+        if (error.endsWith(QLatin1Char('.'))) // as the other messages: no full stop
+            error.chop(1);
+        std::fprintf(stderr, "kyhost: %s (see kyhost --help)\n", qPrintable(error));
+        return 2;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "kyhost: unexpected argument '%s' (see kyhost --help)\n",
+                     qPrintable(parser.positionalArguments().first()));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("kyhost %s\n", CROSSPLOT_VERSION);
+        return 0;
+    }
+    options->project = parser.value(projectOption);
+    options->plugins = parser.value(pluginsOption);
+    options->listPlugins = parser.isSet(listOption);
+    return -1;
+}
 
-    installTranslators(app);
-
-    PluginRegistry registry;
-    registry.loadDirectory(parser.isSet(pluginsOption) ? parser.value(pluginsOption)
-                                                       : besideExecutable(KYHOST_PLUGIN_RELDIR));
+void loadPlugins(PluginRegistry &registry, const HostOptions &options)
+{
+    registry.loadDirectory(options.plugins.isEmpty() ? besideExecutable(KYHOST_PLUGIN_RELDIR)
+                                                     : options.plugins);
     for (const PluginRegistry::Failure &failure : registry.failures())
         std::fprintf(stderr, "kyhost: plug-in %s not loaded: %s\n", qPrintable(failure.fileName),
                      qPrintable(failure.reason));
+    registry.installTranslators(QLocale());
+}
 
-    if (parser.isSet(listOption)) {
-        for (int i = 0; i < registry.plugins().size(); ++i)
-            std::printf("%s: %s\n", qPrintable(registry.pluginFiles().at(i)),
-                        qPrintable(registry.plugins().at(i)->name()));
-        return registry.plugins().isEmpty() ? 1 : 0;
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Whether a window is needed at all is known only from the options, and a GUI application
+    // aborts where no display can be opened (over ssh, in CI): read them under a core
+    // application first, and list the plug-ins there too.
+    HostOptions options;
+    {
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("kyhost"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(CROSSPLOT_VERSION));
+        const int exitCode = parseOptions(core, &options);
+        if (exitCode >= 0)
+            return exitCode;
+        if (options.listPlugins) {
+            installHostTranslators(core);
+            PluginRegistry registry;
+            loadPlugins(registry, options);
+            for (int i = 0; i < registry.plugins().size(); ++i)
+                std::printf("%s: %s\n", qPrintable(registry.pluginFiles().at(i)),
+                            qPrintable(registry.plugins().at(i)->name()));
+            return registry.plugins().isEmpty() ? 1 : 0;
+        }
     }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kyhost"));
+    QApplication::setApplicationVersion(QStringLiteral(CROSSPLOT_VERSION));
+    installHostTranslators(app);
+
+    // The plug-ins' translators go in before the window asks them for their actions, so that
+    // the menus come up in the user's language.
+    PluginRegistry registry;
+    loadPlugins(registry, options);
 
     HostWindow window(registry);
     window.show();
 
-    if (parser.isSet(projectOption)) {
+    if (!options.project.isEmpty()) {
         KyProjectManager &manager = KyProjectManager::instance();
-        if (!manager.openProject(parser.value(projectOption))) {
+        if (!manager.openProject(options.project)) {
             std::fprintf(stderr, "kyhost: %s\n", qPrintable(manager.errorString()));
             // Said without blocking: the host keeps running with no project open.
             auto *box = new QMessageBox(QMessageBox::Warning, QObject::tr("Open project"),

@@ -1,5 +1,9 @@
 #include "RenderOptions.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <cstdio>
+
 namespace {
 
 bool toInt(const QString &text, int low, int high, int *value)
@@ -12,92 +16,132 @@ bool toInt(const QString &text, int low, int high, int *value)
     return true;
 }
 
-} // namespace
-
-const char *RenderOptions::usage()
+int badCommandLine(const QString &program, const QString &message)
 {
-    return "usage: crossplot-render FILE... [-o OUT.png] [--min-offset M] [--max-offset M]\n"
-           "           [--type correct|error|both] [--point-size N] [--stops C,G,Y]\n"
-           "           [--background 0-3] [--window] [--size WxH] [--stats] [--matrix OUT.bin]\n"
-           "Renders the offset-FB density crossplot of FB files to PNG without a display.\n"
-           "\n"
-           "  -o OUT                 output PNG; with several files, a directory that receives\n"
-           "                         one PNG per file (default: NAME.png in the current\n"
-           "                         directory, or no PNG at all with --stats or --matrix)\n"
-           "  --min-offset M         lower offset limit, metres (default 0)\n"
-           "  --max-offset M         upper offset limit, metres; both 0: no limit (default 0)\n"
-           "  --type T               correct, error or both (default correct)\n"
-           "  --point-size N         density cell size 1..20 (default 4)\n"
-           "  --stops C,G,Y          cyan, green and yellow stops in percent (default 15,25,55)\n"
-           "  --background I         canvas colour item 0..3 (default 0, white)\n"
-           "  --window               save the whole window instead of the plot\n"
-           "  --size WxH             window size (default and minimum 922x700)\n"
-           "  --stats                print the loading and density figures as JSON on stdout\n"
-           "  --matrix OUT.bin       write the density matrix as little-endian float64, row by "
-           "row\n";
+    // Qt's parser ends its messages with a full stop, ours do not: one form for both.
+    QString text = message;
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    std::fprintf(stderr, "%s: %s (see %s --help)\n", qPrintable(program), qPrintable(text),
+                 qPrintable(program));
+    return 2;
 }
 
-bool RenderOptions::parse(const QStringList &arguments, QString *error)
+} // namespace
+
+int RenderOptions::parse(const QStringList &arguments)
 {
-    auto fail = [error](const QString &message) {
-        *error = message;
-        return false;
-    };
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString arg = arguments.at(i);
-        if (!arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
-            files << arg;
-            continue;
-        }
-        if (arg == QLatin1String("--window")) {
-            wholeWindow = true;
-            continue;
-        }
-        if (arg == QLatin1String("--stats")) {
-            stats = true;
-            continue;
-        }
-        if (i + 1 >= arguments.size())
-            return fail(QStringLiteral("%1 needs a value").arg(arg));
-        const QString value = arguments.at(++i);
-        bool ok = true;
-        if (arg == QLatin1String("-o") || arg == QLatin1String("--output")) {
-            output = value;
-        } else if (arg == QLatin1String("--min-offset")) {
-            ok = toInt(value, 0, 100000, &param.minOffset);
-        } else if (arg == QLatin1String("--max-offset")) {
-            ok = toInt(value, 0, 100000, &param.maxOffset);
-        } else if (arg == QLatin1String("--type")) {
-            param.plotCorrectFB = value == QLatin1String("correct");
-            param.plotErrorFB = value == QLatin1String("error");
-            param.plotAllFB = value == QLatin1String("both");
-            ok = param.plotCorrectFB || param.plotErrorFB || param.plotAllFB;
-        } else if (arg == QLatin1String("--point-size")) {
-            ok = toInt(value, 1, 20, &param.pointSize);
-        } else if (arg == QLatin1String("--stops")) {
-            const QStringList parts = value.split(QLatin1Char(','));
-            ok = parts.size() == 3 && toInt(parts.at(0), 0, 100, &cyan) &&
-                 toInt(parts.at(1), 0, 100, &green) && toInt(parts.at(2), 0, 100, &yellow);
-        } else if (arg == QLatin1String("--background")) {
-            ok = toInt(value, 0, 3, &background);
-        } else if (arg == QLatin1String("--size")) {
-            const QStringList parts = value.split(QLatin1Char('x'));
-            int width = 0;
-            int height = 0;
-            ok = parts.size() == 2 && toInt(parts.at(0), 1, 16384, &width) &&
-                 toInt(parts.at(1), 1, 16384, &height);
-            size = QSize(width, height);
-        } else if (arg == QLatin1String("--matrix")) {
-            matrixFile = value;
-        } else {
-            return fail(QStringLiteral("unknown option %1").arg(arg));
-        }
-        if (!ok)
-            return fail(QStringLiteral("bad value \"%1\" for %2").arg(value, arg));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CROSSPLOT_VERSION));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Renders the offset-FB density crossplot of FB files to PNG, without a display.\n"
+        "\n"
+        "Exit codes:\n"
+        "  0  every file was rendered\n"
+        "  1  an image, the matrix or the output directory could not be written\n"
+        "  2  a bad command line, or a file the parameter dialog would refuse\n"
+        "  3  a crossplot that cannot be drawn within the memory of this machine\n"
+        "With several files every file is tried, and the exit code is the worst of them."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption outputOption(
+        {QStringLiteral("o"), QStringLiteral("output")},
+        QStringLiteral("Output PNG; with several files, a directory that receives one PNG per "
+                       "file. Default: NAME.png in the current directory, or no PNG at all with "
+                       "--stats or --matrix."),
+        QStringLiteral("out"));
+    const QCommandLineOption minOption(QStringLiteral("min-offset"),
+                                       QStringLiteral("Lower offset limit, metres (default 0)."),
+                                       QStringLiteral("m"), QStringLiteral("0"));
+    const QCommandLineOption maxOption(
+        QStringLiteral("max-offset"),
+        QStringLiteral("Upper offset limit, metres; both limits 0: no limit (default 0)."),
+        QStringLiteral("m"), QStringLiteral("0"));
+    const QCommandLineOption typeOption(
+        QStringLiteral("type"),
+        QStringLiteral("FB type: correct, error or both (default correct)."),
+        QStringLiteral("type"), QStringLiteral("correct"));
+    const QCommandLineOption pointOption(QStringLiteral("point-size"),
+                                         QStringLiteral("Density cell size 1..20 (default 4)."),
+                                         QStringLiteral("n"), QStringLiteral("4"));
+    const QCommandLineOption stopsOption(
+        QStringLiteral("stops"),
+        QStringLiteral("Cyan, green and yellow colour stops in percent (default 15,25,55)."),
+        QStringLiteral("c,g,y"), QStringLiteral("15,25,55"));
+    const QCommandLineOption backgroundOption(
+        QStringLiteral("background"),
+        QStringLiteral("Canvas colour item 0..3: white, light grey, sky blue, green (default 0)."),
+        QStringLiteral("i"), QStringLiteral("0"));
+    const QCommandLineOption windowOption(
+        QStringLiteral("window"), QStringLiteral("Save the whole window instead of the plot."));
+    const QCommandLineOption sizeOption(
+        QStringLiteral("size"), QStringLiteral("Window size (default and minimum 922x700)."),
+        QStringLiteral("wxh"));
+    const QCommandLineOption statsOption(
+        QStringLiteral("stats"),
+        QStringLiteral("Print the loading and density figures as JSON on standard output."));
+    const QCommandLineOption matrixOption(
+        QStringLiteral("matrix"),
+        QStringLiteral("Write the density matrix as little-endian float64, row by row."),
+        QStringLiteral("out.bin"));
+    parser.addOptions({outputOption, minOption, maxOption, typeOption, pointOption, stopsOption,
+                       backgroundOption, windowOption, sizeOption, statsOption, matrixOption});
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("FB files to render."),
+                                 QStringLiteral("FILE..."));
+
+    const QString program = QStringLiteral("crossplot-render");
+    if (!parser.parse(arguments))
+        return badCommandLine(program, parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
     }
+    if (parser.isSet(version)) {
+        std::printf("%s %s\n", qPrintable(program), CROSSPLOT_VERSION);
+        return 0;
+    }
+
+    const auto badValue = [&](const QCommandLineOption &option, const QString &expected) {
+        return badCommandLine(program,
+                              QStringLiteral("bad value \"%1\" for --%2: expected %3")
+                                  .arg(parser.value(option), option.names().constLast(), expected));
+    };
+    files = parser.positionalArguments();
+    output = parser.value(outputOption);
+    if (!toInt(parser.value(minOption), 0, 100000, &param.minOffset))
+        return badValue(minOption, QStringLiteral("metres 0..100000"));
+    if (!toInt(parser.value(maxOption), 0, 100000, &param.maxOffset))
+        return badValue(maxOption, QStringLiteral("metres 0..100000"));
+    const QString type = parser.value(typeOption);
+    param.plotCorrectFB = type == QLatin1String("correct");
+    param.plotErrorFB = type == QLatin1String("error");
+    param.plotAllFB = type == QLatin1String("both");
+    if (!param.plotCorrectFB && !param.plotErrorFB && !param.plotAllFB)
+        return badValue(typeOption, QStringLiteral("correct, error or both"));
+    if (!toInt(parser.value(pointOption), 1, 20, &param.pointSize))
+        return badValue(pointOption, QStringLiteral("1..20"));
+    const QStringList stops = parser.value(stopsOption).split(QLatin1Char(','));
+    if (stops.size() != 3 || !toInt(stops.at(0), 0, 100, &cyan) ||
+        !toInt(stops.at(1), 0, 100, &green) || !toInt(stops.at(2), 0, 100, &yellow))
+        return badValue(stopsOption, QStringLiteral("three percentages 0..100, as in 15,25,55"));
+    if (!toInt(parser.value(backgroundOption), 0, 3, &background))
+        return badValue(backgroundOption, QStringLiteral("0..3"));
+    wholeWindow = parser.isSet(windowOption);
+    if (parser.isSet(sizeOption)) {
+        const QStringList parts = parser.value(sizeOption).split(QLatin1Char('x'));
+        int width = 0;
+        int height = 0;
+        if (parts.size() != 2 || !toInt(parts.at(0), 1, 16384, &width) ||
+            !toInt(parts.at(1), 1, 16384, &height))
+            return badValue(sizeOption, QStringLiteral("WIDTHxHEIGHT, each 1..16384"));
+        size = QSize(width, height);
+    }
+    stats = parser.isSet(statsOption);
+    matrixFile = parser.value(matrixOption);
     if (files.isEmpty())
-        return fail(QStringLiteral("no FB file given"));
+        return badCommandLine(program, QStringLiteral("no FB file given"));
     if (files.size() > 1 && (stats || !matrixFile.isEmpty()))
-        return fail(QStringLiteral("--stats and --matrix take a single FB file"));
-    return true;
+        return badCommandLine(program,
+                              QStringLiteral("--stats and --matrix take a single FB file"));
+    return -1;
 }

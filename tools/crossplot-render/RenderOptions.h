@@ -20,7 +20,8 @@ struct RenderOptions
     bool stats = false;
     QString matrixFile;
 
-    // Parses the arguments after the program name; on failure returns false with a message.
-    bool parse(const QStringList &arguments, QString *error);
-    static const char *usage();
+    // Parses the whole command line, program name first. Returns -1 when the program should go
+    // on rendering; otherwise it has printed the help, the version or one line about what is
+    // wrong, and returns the exit code to end with (0, or 2 for a bad command line).
+    int parse(const QStringList &arguments);
 };

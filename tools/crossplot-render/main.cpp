@@ -181,11 +181,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
 
     RenderOptions options;
-    QString error;
-    if (!options.parse(app.arguments().mid(1), &error)) {
-        std::fprintf(stderr, "crossplot-render: %s\n%s", qPrintable(error), RenderOptions::usage());
-        return BadInput;
-    }
+    const int parsed = options.parse(app.arguments());
+    if (parsed >= 0)
+        return parsed;
     if (options.files.size() > 1 && !options.output.isEmpty() && !QDir().mkpath(options.output)) {
         std::fprintf(stderr, "crossplot-render: cannot create the directory %s\n",
                      qPrintable(options.output));

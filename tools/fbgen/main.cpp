@@ -2,33 +2,14 @@
 
 #include "FBSynth.h"
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QStringList>
 #include <cstdio>
 #include <limits>
 #include <unistd.h>
 
 namespace {
-
-const char Usage[] =
-    "usage: fbgen [options] OUTPUT\n"
-    "Writes a synthetic FB pick file (16-byte header, 84-byte records, little-endian).\n"
-    "\n"
-    "  -n, --records N              records to write (default 1000000)\n"
-    "  -s, --seed N                 random seed; equal arguments give equal bytes (default 1)\n"
-    "      --error-share F          share of erroneous picks, class 2 and above (default 0.05)\n"
-    "      --negative-share F       share of picks with negative class codes (default 0.001)\n"
-    "      --max-offset M           receivers reach M metres on both sides (default 3000)\n"
-    "      --header-count N         forge the header's record count\n"
-    "      --header-offset-low N    forge the header's lower offset bound\n"
-    "      --header-offset-high N   forge the header's upper offset bound\n"
-    "  -q, --quiet                  no progress line\n"
-    "  -h, --help                   this text\n";
-
-int usageError(const QString &message)
-{
-    std::fprintf(stderr, "fbgen: %s\n%s", qPrintable(message), Usage);
-    return 2;
-}
 
 bool parseInteger(const QString &text, qint64 low, qint64 high, qint64 *value)
 {
@@ -40,75 +21,128 @@ bool parseInteger(const QString &text, qint64 low, qint64 high, qint64 *value)
     return true;
 }
 
+int badCommandLine(const QString &message)
+{
+    // Qt's parser ends its messages with a full stop, ours do not: one form for both.
+    QString text = message;
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    std::fprintf(stderr, "fbgen: %s (see fbgen --help)\n", qPrintable(text));
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+    // A core application only: the parser's help and version texts need one, and fbgen has
+    // nothing to show.
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(CROSSPLOT_VERSION));
 
-    FBSynthOptions options;
-    QString output;
-    bool quiet = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString arg = args.at(i);
-        if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-            std::fputs(Usage, stdout);
-            return 0;
-        }
-        if (arg == QLatin1String("-q") || arg == QLatin1String("--quiet")) {
-            quiet = true;
-            continue;
-        }
-        if (!arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
-            if (!output.isEmpty())
-                return usageError(QStringLiteral("more than one output file"));
-            output = arg;
-            continue;
-        }
-        if (i + 1 >= args.size())
-            return usageError(QStringLiteral("%1 needs a value").arg(arg));
-        const QString value = args.at(++i);
-        qint64 number = 0;
-        const qint64 i32min = std::numeric_limits<qint32>::min();
-        const qint64 i32max = std::numeric_limits<qint32>::max();
-        bool ok = true;
-        if (arg == QLatin1String("-n") || arg == QLatin1String("--records")) {
-            ok = parseInteger(value, 0, qint64(1) << 40, &options.records);
-        } else if (arg == QLatin1String("-s") || arg == QLatin1String("--seed")) {
-            ok = parseInteger(value, 0, std::numeric_limits<qint64>::max(), &number);
-            options.seed = quint64(number);
-        } else if (arg == QLatin1String("--error-share")) {
-            options.errorShare = value.toDouble(&ok);
-        } else if (arg == QLatin1String("--negative-share")) {
-            options.negativeClassShare = value.toDouble(&ok);
-        } else if (arg == QLatin1String("--max-offset")) {
-            ok = parseInteger(value, 2, i32max, &number);
-            options.maxOffset = int(number);
-        } else if (arg == QLatin1String("--header-count")) {
-            ok = parseInteger(value, i32min, i32max, &number);
-            options.forgeRecordCount = true;
-            options.headerRecordCount = qint32(number);
-        } else if (arg == QLatin1String("--header-offset-low")) {
-            ok = parseInteger(value, i32min, i32max, &number);
-            options.forgeOffsetLow = true;
-            options.headerOffsetLow = qint32(number);
-        } else if (arg == QLatin1String("--header-offset-high")) {
-            ok = parseInteger(value, i32min, i32max, &number);
-            options.forgeOffsetHigh = true;
-            options.headerOffsetHigh = qint32(number);
-        } else {
-            return usageError(QStringLiteral("unknown option %1").arg(arg));
-        }
-        if (!ok)
-            return usageError(QStringLiteral("bad value \"%1\" for %2").arg(value, arg));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Writes a synthetic FB pick file (16-byte header, 84-byte records, "
+                       "little-endian).\nThe same arguments always give the same bytes.\n"
+                       "\n"
+                       "Exit codes: 0 written, 1 the file could not be written, 2 a bad command "
+                       "line."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption recordsOption({QStringLiteral("n"), QStringLiteral("records")},
+                                           QStringLiteral("Records to write (default 1000000)."),
+                                           QStringLiteral("n"), QStringLiteral("1000000"));
+    const QCommandLineOption seedOption({QStringLiteral("s"), QStringLiteral("seed")},
+                                        QStringLiteral("Random seed (default 1)."),
+                                        QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption errorOption(
+        QStringLiteral("error-share"),
+        QStringLiteral("Share of erroneous picks, class 2 and above (default 0.05)."),
+        QStringLiteral("f"), QStringLiteral("0.05"));
+    const QCommandLineOption negativeOption(
+        QStringLiteral("negative-share"),
+        QStringLiteral("Share of picks with negative class codes (default 0.001)."),
+        QStringLiteral("f"), QStringLiteral("0.001"));
+    const QCommandLineOption maxOffsetOption(
+        QStringLiteral("max-offset"),
+        QStringLiteral("Receivers reach this many metres on both sides (default 3000)."),
+        QStringLiteral("m"), QStringLiteral("3000"));
+    const QCommandLineOption countOption(QStringLiteral("header-count"),
+                                         QStringLiteral("Forge the header's record count."),
+                                         QStringLiteral("n"));
+    const QCommandLineOption lowOption(QStringLiteral("header-offset-low"),
+                                       QStringLiteral("Forge the header's lower offset bound."),
+                                       QStringLiteral("n"));
+    const QCommandLineOption highOption(QStringLiteral("header-offset-high"),
+                                        QStringLiteral("Forge the header's upper offset bound."),
+                                        QStringLiteral("n"));
+    const QCommandLineOption quietOption({QStringLiteral("q"), QStringLiteral("quiet")},
+                                         QStringLiteral("No progress line."));
+    parser.addOptions({recordsOption, seedOption, errorOption, negativeOption, maxOffsetOption,
+                       countOption, lowOption, highOption, quietOption});
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The FB file to write."),
+                                 QStringLiteral("FILE"));
+
+    if (!parser.parse(app.arguments()))
+        return badCommandLine(parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
     }
-    if (output.isEmpty())
-        return usageError(QStringLiteral("no output file"));
+    if (parser.isSet(version)) {
+        std::printf("fbgen %s\n", CROSSPLOT_VERSION);
+        return 0;
+    }
+
+    const auto badValue = [&parser](const QCommandLineOption &option) {
+        return badCommandLine(QStringLiteral("bad value \"%1\" for --%2")
+                                  .arg(parser.value(option), option.names().constLast()));
+    };
+    const qint64 i32min = std::numeric_limits<qint32>::min();
+    const qint64 i32max = std::numeric_limits<qint32>::max();
+    FBSynthOptions options;
+    qint64 number = 0;
+    if (!parseInteger(parser.value(recordsOption), 0, qint64(1) << 40, &options.records))
+        return badValue(recordsOption);
+    if (!parseInteger(parser.value(seedOption), 0, std::numeric_limits<qint64>::max(), &number))
+        return badValue(seedOption);
+    options.seed = quint64(number);
+    bool ok = false;
+    options.errorShare = parser.value(errorOption).toDouble(&ok);
+    if (!ok)
+        return badValue(errorOption);
+    options.negativeClassShare = parser.value(negativeOption).toDouble(&ok);
+    if (!ok)
+        return badValue(negativeOption);
+    if (!parseInteger(parser.value(maxOffsetOption), 2, i32max, &number))
+        return badValue(maxOffsetOption);
+    options.maxOffset = int(number);
+    const struct
+    {
+        const QCommandLineOption &option;
+        bool &forge;
+        qint32 &word;
+    } forgedWords[] = {{countOption, options.forgeRecordCount, options.headerRecordCount},
+                       {lowOption, options.forgeOffsetLow, options.headerOffsetLow},
+                       {highOption, options.forgeOffsetHigh, options.headerOffsetHigh}};
+    for (const auto &forged : forgedWords) {
+        if (!parser.isSet(forged.option))
+            continue;
+        if (!parseInteger(parser.value(forged.option), i32min, i32max, &number))
+            return badValue(forged.option);
+        forged.forge = true;
+        forged.word = qint32(number);
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return badCommandLine(QStringLiteral("no output file"));
+    if (positional.size() > 1)
+        return badCommandLine(QStringLiteral("more than one output file"));
+    const QString output = positional.first();
+    const bool quiet = parser.isSet(quietOption);
     const QString invalid = FBSynth::validate(options);
     if (!invalid.isEmpty())
-        return usageError(invalid);
+        return badCommandLine(invalid);
 
     const bool showProgress = !quiet && options.records >= 1000000;
     const bool terminal = isatty(fileno(stderr));
@@ -127,10 +161,10 @@ int main(int argc, char *argv[])
         };
     }
     QString error;
-    const bool ok = FBSynth::write(output, options, progress, &error);
+    const bool written = FBSynth::write(output, options, progress, &error);
     if (showProgress && terminal)
         std::fputc('\n', stderr);
-    if (!ok) {
+    if (!written) {
         std::fprintf(stderr, "fbgen: cannot write %s: %s\n", qPrintable(output), qPrintable(error));
         return 1;
     }
