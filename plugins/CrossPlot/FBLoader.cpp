@@ -270,6 +270,8 @@ struct FBLoader::Private
 
     template <ClassRule Rule> void scan(const char *records, int count, FBPicks &picks)
     {
+        if (filter.keepDetails)
+            return scanDetails<Rule>(records, count, picks);
         for (int first = 0; first < count;) {
             const int last = first + untilReport(count - first);
             {
@@ -285,6 +287,33 @@ struct FBLoader::Private
             advance(last - first);
             first = last;
         }
+    }
+
+    // The plain appending path, for the callers that want each pick's record and class too.
+    template <ClassRule Rule> void scanDetails(const char *records, int count, FBPicks &picks)
+    {
+        for (int first = 0; first < count;) {
+            const int last = first + untilReport(count - first);
+            for (int j = first; j < last && picks.offsets.size() < pickLimit; ++j) {
+                const char *record = records + qptrdiff(j) * FBRecord::Size;
+                const qint32 offset = FBRecord::offset(record);
+                const qint32 fbClass = FBRecord::fbClass(record);
+                if (inWindow(offset) && classAccepted<Rule>(fbClass))
+                    appendDetailed(picks, offset, truncatedTime(FBRecord::fbTime(record)),
+                                   int(processed + j - first), fbClass);
+            }
+            advance(last - first);
+            first = last;
+        }
+    }
+
+    static void appendDetailed(FBPicks &picks, int offset, int time, int record, int fbClass)
+    {
+        picks.offsets.append(offset);
+        picks.fbTimes.append(time);
+        picks.records.append(record);
+        picks.classes.append(fbClass);
+        picks.pickCount = picks.offsets.size();
     }
 
     void scanRecords(ClassRule rule, const char *records, int count, FBPicks &picks)
@@ -316,7 +345,12 @@ struct FBLoader::Private
         missingPicks += zeros;
         while (zeros > 0) {
             const int batch = untilReport(zeros);
-            PickWriter(picks, pickLimit).addZeros(batch);
+            if (filter.keepDetails) {
+                for (int k = 0; k < batch && picks.offsets.size() < pickLimit; ++k)
+                    appendDetailed(picks, 0, 0, int(processed + k), 0);
+            } else {
+                PickWriter(picks, pickLimit).addZeros(batch);
+            }
             advance(batch);
             zeros -= batch;
             count -= batch;
