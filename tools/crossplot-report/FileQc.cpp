@@ -54,7 +54,8 @@ void drawTrend(QwtPlot *plot, const PickTrend &trend)
     auto flush = [&run, plot] {
         if (run.size() > 1) {
             auto *curve = new QwtPlotCurve(FileQc::tr("Trend"));
-            curve->setPen(QColor(200, 0, 120), 2.0);
+            // Black stands out on every colour of the density map.
+            curve->setPen(Qt::black, 1.5);
             curve->setRenderHint(QwtPlotItem::RenderAntialiased);
             curve->setSamples(run);
             curve->attach(plot); // the plot deletes it

@@ -1,5 +1,7 @@
 #include "ReportPage.h"
 
+#include "FileQc.h"
+
 #include <QDateTime>
 #include <QLocale>
 
@@ -63,7 +65,7 @@ document.querySelectorAll("table.sortable th").forEach(function(th,col){
     th.parentNode.querySelectorAll("th").forEach(function(h){h.classList.remove("asc","desc")});
     th.classList.add(asc?"asc":"desc");
     function key(r){var c=r.cells[col],k=c.getAttribute("data-key");return k===null?c.textContent.toLowerCase():parseFloat(k)}
-    rows.sort(function(a,b){var x=key(a),y=key(b);return (x<y?-1:x>y?1:0)*(asc?1:-1)});
+    rows.sort(function(a,b){var x=key(a),y=key(b);return (x>y?1:y>x?-1:0)*(asc?1:-1)});
     rows.forEach(function(r){body.appendChild(r)});
   });
 });
@@ -89,17 +91,17 @@ QByteArray ReportPage::html(const QVector<FileReport> &reports, const ReportOpti
             r.hasClasses && r.trend.done && r.trend.suspectShare > options.flagSuspectShare;
         if (errorHigh)
             flags << QStringLiteral("<span class=\"flag warn\">%1</span>")
-                         .arg(tr("errors &gt; %1%").arg(options.flagErrorShare));
+                         .arg(tr("errors &#62; %1%").arg(options.flagErrorShare));
         if (suspectHigh)
             flags << QStringLiteral("<span class=\"flag warn\">%1</span>")
-                         .arg(tr("suspects &gt; %1%").arg(options.flagSuspectShare));
+                         .arg(tr("suspects &#62; %1%").arg(options.flagSuspectShare));
         const bool flagged = !flags.isEmpty() || !r.message().isEmpty();
         flaggedFiles += flagged;
         const QString anchor = QStringLiteral("f%1").arg(i + 1);
 
         QString row = QStringLiteral("<tr%1>").arg(flagged ? QStringLiteral(" class=\"flagged\"")
                                                            : QString());
-        row += QStringLiteral("<td><a href=\"#%1\">%2</a><br>%3%4</td>")
+        row += QStringLiteral("<td><a href=\"#%1\">%2</a><br/>%3%4</td>")
                    .arg(anchor, esc(r.file), flags.join(QString()),
                         r.message().isEmpty()
                             ? QString()
@@ -115,18 +117,18 @@ QByteArray ReportPage::html(const QVector<FileReport> &reports, const ReportOpti
             if (r.trend.done)
                 row += numberCell(
                     r.trend.suspectShare,
-                    percent(r.trend.suspectShare) + QStringLiteral("<br><small>") +
+                    percent(r.trend.suspectShare) + QStringLiteral("<br/><small>") +
                         tr("%1 of %2")
                             .arg(count(r.trend.suspectCount), count(r.trend.judgedCount)) +
                         QStringLiteral("</small>"),
                     suspectHigh ? QStringLiteral("hot") : QString());
             else
-                row += numberCell(-1, QStringLiteral("&ndash;"));
+                row += numberCell(-1, QStringLiteral("&#8211;"));
             row += numberCell(r.both.timeMax, count(r.both.timeMax));
             row += numberCell(r.both.densityMax, count(r.both.densityMax));
         } else {
             for (int c = 0; c < 6; ++c)
-                row += numberCell(-1, QStringLiteral("&ndash;"));
+                row += numberCell(-1, QStringLiteral("&#8211;"));
         }
         rows += row + QStringLiteral("</tr>\n");
 
@@ -147,15 +149,16 @@ QByteArray ReportPage::html(const QVector<FileReport> &reports, const ReportOpti
                          {tr("Both: %1 picks").arg(count(r.both.pickCount)), r.both}};
             for (const auto &plot : plots)
                 section += QStringLiteral("<figure><a href=\"%1\"><img src=\"%2\" width=\"%3\" "
-                                          "alt=\"%4\"></a><figcaption>%4</figcaption></figure>")
+                                          "alt=\"%4\"/></a><figcaption>%4</figcaption></figure>")
                                .arg(esc(plot.figures.image), esc(plot.figures.thumbnail))
-                               .arg(360)
+                               .arg(FileQc::ThumbnailWidth)
                                .arg(plot.caption);
             if (r.trend.done)
                 section +=
-                    QStringLiteral("<figure><img src=\"%1\" width=\"360\" alt=\"%2\">"
-                                   "<figcaption>%2 &middot; <a href=\"%3\">%4</a>"
-                                   "</figcaption></figure>")
+                    QStringLiteral(
+                        "<figure><a href=\"%1\"><img src=\"%1\" width=\"300\" alt=\"%2\"/></a>"
+                        "<figcaption>%2 &#183; <a href=\"%3\">%4</a>"
+                        "</figcaption></figure>")
                         .arg(esc(r.trend.histogram), tr("Residuals against the trend"),
                              esc(r.trend.csv),
                              tr("%1 suspect picks (%2 early, %3 late)")
@@ -169,15 +172,15 @@ QByteArray ReportPage::html(const QVector<FileReport> &reports, const ReportOpti
     const QString trendNote =
         options.trend
             ? tr("Trend: lower median time per %1 m of offset over bins of at least 20 Correct "
-                 "picks; suspect beyond &plusmn;%2 ms (line over the Correct crossplot).")
+                 "picks; suspect beyond &#177;%2 ms (line over the Correct crossplot).")
                   .arg(options.trendBin)
                   .arg(options.suspectMs)
             : tr("Trend: not computed.");
     QString page =
-        QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+        QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"/>"
                        "<title>%1</title><style>%2</style></head><body>\n")
             .arg(tr("FB pick QC report"), QLatin1String(Style));
-    page += QStringLiteral("<h1>%1</h1><div class=\"meta\">%2 &middot; %3 &middot; %4</div>\n")
+    page += QStringLiteral("<h1>%1</h1><div class=\"meta\">%2 &#183; %3 &#183; %4</div>\n")
                 .arg(tr("FB pick QC report"),
                      tr("%n file(s)", nullptr, reports.size()) + QStringLiteral(", ") +
                          tr("%n flagged", nullptr, flaggedFiles),

@@ -17,14 +17,22 @@ ResidualHistogram::ResidualHistogram(const PickTrend &trend, int suspectMs, QWid
     title.setFont(titleFont);
     title.setColor(Qt::darkRed);
     setTitle(title);
-    setAxisTitle(QwtPlot::xBottom, tr("Residual (ms)"));
-    setAxisTitle(QwtPlot::yLeft, tr("Picks"));
+    QFont small;
+    small.setPixelSize(11);
+    for (int axis : {QwtPlot::xBottom, QwtPlot::yLeft}) {
+        setAxisFont(axis, small);
+        QwtText axisTitle(axis == QwtPlot::xBottom ? tr("Residual (ms)") : tr("Picks"));
+        axisTitle.setFont(small);
+        setAxisTitle(axis, axisTitle);
+    }
     setCanvasBackground(Qt::white);
     setAxisScale(QwtPlot::xBottom, PickTrend::HistogramLow, PickTrend::HistogramHigh, 50);
-    setFooter(tr("beyond the range: %L1 below, %L2 above; suspect beyond \u00b1%3 ms")
-                  .arg(trend.below())
-                  .arg(trend.above())
-                  .arg(suspectMs));
+    QwtText footer(tr("red: suspect, beyond \u00b1%1 ms; off the chart: %L2 below, %L3 above")
+                       .arg(suspectMs)
+                       .arg(trend.below())
+                       .arg(trend.above()));
+    footer.setFont(small);
+    setFooter(footer);
 
     auto *grid = new QwtPlotGrid;
     grid->setMajorPen(Qt::gray, 0.0, Qt::DotLine);
