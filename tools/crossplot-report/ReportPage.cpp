@@ -51,7 +51,7 @@ td.hot{background:#fde2e2;font-weight:600;color:#a00}
 section{background:#fff;margin:22px 0;padding:14px 16px;box-shadow:0 1px 3px #0002}
 section.flagged{border-left:4px solid #d22}
 .plots{display:flex;flex-wrap:wrap;gap:14px;align-items:flex-start}
-figure{margin:0}
+figure{margin:0;width:302px}
 figcaption{font-size:12px;color:#555;text-align:center}
 figure img{border:1px solid #ddd;display:block}
 a{color:#0b5cad}
