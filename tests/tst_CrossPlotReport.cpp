@@ -173,7 +173,14 @@ private slots:
             found = summary(QStringLiteral("limited")).at(0).toObject();
         }
         const QJsonObject classes = found.value(QStringLiteral("classes")).toObject();
+        QCOMPARE(found.keys(),
+                 (QStringList{"classes", "file", "legal", "message", "offsetHigh", "offsetLow",
+                              "recordCount", "recordsInFile", "truncated"}));
         QCOMPARE(classes.keys(), (QStringList{"both", "correct", "error"}));
+        QCOMPARE(classes.value(QStringLiteral("correct")).toObject().keys(),
+                 (QStringList{"cellCount", "densityMax", "image", "judgedCount", "matrixColumns",
+                              "matrixRows", "pickCount", "share", "suspectCount", "suspectEarly",
+                              "suspectLate", "suspectShare", "timeMax"}));
         for (const QString type : {"Correct", "Error", "Both"}) {
             CrossPlotParam param;
             param.fbName = path(file);
@@ -185,24 +192,22 @@ private slots:
             CrossPlotMap window(param);
             window.findChild<QSpinBox *>(QStringLiteral("pointSize"))
                 ->setValue(options.isEmpty() ? 4 : 7);
-            const QString label =
-                window.findChild<QLabel *>(QStringLiteral("forFBNumLabel"))->text();
             const QJsonObject figures = classes.value(type.toLower()).toObject();
-            QCOMPARE(found.value(QStringLiteral("recordCount")).toInt(),
-                     window.loadedRecordCount());
-            QCOMPARE(found.value(QStringLiteral("offsetLow")).toInt(), window.offsetWindowLow());
-            QCOMPARE(found.value(QStringLiteral("offsetHigh")).toInt(), window.offsetWindowHigh());
-            QCOMPARE(QLocale().toString(figures.value(QStringLiteral("pickCount")).toInt()) +
-                         QStringLiteral(" ( %1% )")
-                             .arg(figures.value(QStringLiteral("share")).toDouble(), 0, 'f', 2),
-                     label);
-            QCOMPARE(figures.value(QStringLiteral("timeMax")).toInt(), window.timeAxisMax());
-            QCOMPARE(figures.value(QStringLiteral("densityMax")).toInt(), window.densityScaleMax());
-            QCOMPARE(figures.value(QStringLiteral("cellCount")).toInt(), window.densityCellCount());
-            QCOMPARE(figures.value(QStringLiteral("matrixColumns")).toInt(),
-                     window.densityMatrixColumns());
-            QCOMPARE(figures.value(QStringLiteral("matrixRows")).toInt(),
-                     window.densityMatrixRows());
+            const QPair<QJsonValue, int> shown[] = {
+                {found["recordCount"], window.loadedRecordCount()},
+                {found["offsetLow"], window.offsetWindowLow()},
+                {found["offsetHigh"], window.offsetWindowHigh()},
+                {figures["timeMax"], window.timeAxisMax()},
+                {figures["densityMax"], window.densityScaleMax()},
+                {figures["cellCount"], window.densityCellCount()},
+                {figures["matrixColumns"], window.densityMatrixColumns()},
+                {figures["matrixRows"], window.densityMatrixRows()}};
+            for (const auto &figure : shown)
+                QCOMPARE(figure.first.toInt(-1), figure.second);
+            // The count and share as the window's label shows them.
+            QCOMPARE(QLocale().toString(figures["pickCount"].toInt()) +
+                         QStringLiteral(" ( %1% )").arg(figures["share"].toDouble(), 0, 'f', 2),
+                     window.findChild<QLabel *>(QStringLiteral("forFBNumLabel"))->text());
         }
     }
 
