@@ -19,12 +19,14 @@ for k in $(seq 1 10); do
 done
 cat "${files[@]}" >/dev/null # warm the page cache
 
+# Wall and CPU (user + system) milliseconds of one command, output discarded: "wall cpu". The
+# machine may be shared, and CPU time is what other loads disturb least.
 ms() {
     local start end
     start=$(date +%s%N)
-    "$@" >/dev/null 2>&1
+    /usr/bin/time -f '%U %S' -o "$data/time.txt" "$@" >/dev/null 2>&1
     end=$(date +%s%N)
-    echo $(((end - start) / 1000000))
+    echo "$(((end - start) / 1000000)) $(awk '{printf "%d", ($1 + $2) * 1000}' "$data/time.txt")"
 }
 median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 render30() {
@@ -35,19 +37,21 @@ render30() {
     done
 }
 
-with=() without=() render=()
+wall_with=() wall_without=() wall_render=() cpu_with=() cpu_without=() cpu_render=()
 for ((i = 0; i < runs; i++)); do # alternate, so drift hits all alike
-    with+=("$(ms "$build/bin/crossplot-report" -o "$data/out" "${files[@]}")")
-    without+=("$(ms "$build/bin/crossplot-report" --no-trend -o "$data/out-no-trend" "${files[@]}")")
-    render+=("$(ms render30)")
+    read -r w c < <(ms "$build/bin/crossplot-report" -o "$data/out" "${files[@]}")
+    wall_with+=("$w") cpu_with+=("$c")
+    read -r w c < <(ms "$build/bin/crossplot-report" --no-trend -o "$data/out-no-trend" "${files[@]}")
+    wall_without+=("$w") cpu_without+=("$c")
+    read -r w c < <(ms bash -c "$(declare -p files build data); $(declare -f render30); render30")
+    wall_render+=("$w") cpu_render+=("$c")
 done
-mw=$(echo "${with[*]}" | median) mo=$(echo "${without[*]}" | median)
-mr=$(echo "${render[*]}" | median)
-echo "10 files of 2,000,000 records, medians of $runs runs:"
-printf '  %-44s %8s ms\n' "crossplot-report (with the trend)" "$mw" \
-    "crossplot-report --no-trend" "$mo" "30 x crossplot-render (10 files x 3 classes)" "$mr"
-printf '  report/render %.2f, report without trend/render %.2f, trend share of the report %.0f%%\n' \
-    "$(echo "$mw / $mr" | bc -l)" "$(echo "$mo / $mr" | bc -l)" "$(echo "100 * ($mw - $mo) / $mw" | bc -l)"
+m() { echo "$*" | median; }
+echo "10 files of 2,000,000 records, medians of $runs runs (load average $(cut -d' ' -f1 /proc/loadavg)):"
+printf '  %-46s %9s %9s\n' "" "wall ms" "CPU ms"
+printf '  %-46s %9s %9s\n' "crossplot-report (with the trend)" "$(m "${wall_with[*]}")" "$(m "${cpu_with[*]}")" \
+    "crossplot-report --no-trend" "$(m "${wall_without[*]}")" "$(m "${cpu_without[*]}")" \
+    "30 x crossplot-render (10 files x 3 classes)" "$(m "${wall_render[*]}")" "$(m "${cpu_render[*]}")"
 
 /usr/bin/time -f '%M' -o "$data/rss.txt" "$build/bin/crossplot-report" -o "$data/out" "${files[0]}" >/dev/null 2>&1
 echo "  peak RSS of a report over one file: $(cat "$data/rss.txt") KiB"

@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QSaveFile>
 #include <QSpinBox>
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <new>
@@ -35,10 +36,18 @@ FBPicks classPicks(const FBPicks &all, bool errorClass)
     picks.recordCount = all.recordCount;
     picks.offsetLow = all.offsetLow;
     picks.offsetHigh = all.offsetHigh;
+    // Counted first, so that the vectors take exactly what they hold.
+    const int count = int(std::count_if(all.classes.cbegin(), all.classes.cend(), [=](int code) {
+        return FBRecord::isErrorClass(code) == errorClass;
+    }));
+    picks.offsets.resize(count);
+    picks.fbTimes.resize(count);
+    int *offsets = picks.offsets.data();
+    int *times = picks.fbTimes.data();
     for (int i = 0; i < all.offsets.size(); ++i) {
         if (FBRecord::isErrorClass(all.classes.at(i)) == errorClass) {
-            picks.offsets.append(all.offsets.at(i));
-            picks.fbTimes.append(all.fbTimes.at(i));
+            *offsets++ = all.offsets.at(i);
+            *times++ = all.fbTimes.at(i);
         }
     }
     // Zero picks carry class 0: they are Correct.
@@ -104,10 +113,11 @@ FileReport FileQc::run(const QString &path, int index, int total)
             report.notes << tr("not enough memory to finish this file");
         }
     }
-    if (!m_tty || m_progressShown >= 0)
-        std::fprintf(stderr, "%s%s: %s\n", m_tty ? "\r\x1b[K" : "", qPrintable(m_progressLabel),
-                     report.message().isEmpty() ? qPrintable(tr("done"))
-                                                : qPrintable(report.message()));
+    // On a terminal the line replaces the progress shown in place.
+    std::fprintf(stderr, "%s%s: %s\n", m_tty && m_progressShown >= 0 ? "\r\x1b[K" : "",
+                 qPrintable(m_progressLabel),
+                 report.message().isEmpty() ? qPrintable(tr("done"))
+                                            : qPrintable(report.message()));
     return report;
 }
 
