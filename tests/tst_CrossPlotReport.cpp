@@ -135,7 +135,7 @@ private slots:
 
         QDir(m_dir.path()).mkpath(QStringLiteral("lines/sub.fb"));
         QDir(m_dir.path()).mkpath(QStringLiteral("nothing"));
-        for (const char *name : {"lines/b.fb", "lines/a.cal", "lines/c.fit"})
+        for (const char *name : {"lines/b.fb", "lines/a.cal", "lines/c%41.fit"})
             writeFB(path(QLatin1String(name)), 1, 0, 100, {{10, 5.0f, 0}});
         QFile(path("lines/readme.txt")).open(QIODevice::WriteOnly);
         m_planted = writePlantedSurvey(path("planted.fb"));
@@ -262,7 +262,8 @@ private slots:
         QStringList files;
         for (int i = 8; i < 12; ++i)
             files << m_files.at(i).toObject().value(QStringLiteral("file")).toString();
-        QCOMPARE(files, (QStringList{"lines/a.cal", "lines/b.fb", "lines/c.fit", "lines/sub.fb"}));
+        QCOMPARE(files,
+                 (QStringList{"lines/a.cal", "lines/b.fb", "lines/c%41.fit", "lines/sub.fb"}));
     }
 
     // Well-formed, and every picture and link it shows is there.
@@ -285,7 +286,8 @@ private slots:
             if (html.name() == QLatin1String("th"))
                 headers << html.readElementText();
             if (!link.isEmpty() && !link.startsWith(QLatin1Char('#')))
-                QVERIFY2(QFileInfo::exists(path("out/" + link)), qPrintable(link));
+                QVERIFY2(QFileInfo::exists(path("out/" + QUrl::fromPercentEncoding(link.toUtf8()))),
+                         qPrintable(link));
         }
         QVERIFY2(!html.hasError(), qPrintable(html.errorString()));
         // 9 readable files with 3 crossplots and a histogram each.

@@ -4,12 +4,19 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QUrl>
 
 namespace {
 
 QString esc(const QString &text)
 {
     return text.toHtmlEscaped();
+}
+
+// A relative link to a file of the report: FB file names may hold '#', '?' or '%'.
+QString url(const QString &path)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(path, "/"));
 }
 
 // A cell that sorts by a number while it shows a formatted text.
@@ -150,7 +157,7 @@ QByteArray ReportPage::html(const QVector<FileReport> &reports, const ReportOpti
             for (const auto &plot : plots)
                 section += QStringLiteral("<figure><a href=\"%1\"><img src=\"%2\" width=\"%3\" "
                                           "alt=\"%4\"/></a><figcaption>%4</figcaption></figure>")
-                               .arg(esc(plot.figures.image), esc(plot.figures.thumbnail))
+                               .arg(url(plot.figures.image), url(plot.figures.thumbnail))
                                .arg(FileQc::ThumbnailWidth)
                                .arg(plot.caption);
             if (r.trend.done)
@@ -159,8 +166,8 @@ QByteArray ReportPage::html(const QVector<FileReport> &reports, const ReportOpti
                         "<figure><a href=\"%1\"><img src=\"%1\" width=\"300\" alt=\"%2\"/></a>"
                         "<figcaption>%2 &#183; <a href=\"%3\">%4</a>"
                         "</figcaption></figure>")
-                        .arg(esc(r.trend.histogram), tr("Residuals against the trend"),
-                             esc(r.trend.csv),
+                        .arg(url(r.trend.histogram), tr("Residuals against the trend"),
+                             url(r.trend.csv),
                              tr("%1 suspect picks (%2 early, %3 late)")
                                  .arg(count(r.trend.suspectCount), count(r.trend.suspectEarly),
                                       count(r.trend.suspectLate)));
