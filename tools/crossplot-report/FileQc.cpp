@@ -129,14 +129,19 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
     report.readable = true;
     report.hasClasses = true;
     PickTrend trend(picks.offsetLow, m_options.trendBin, m_options.suspectMs);
-    if (m_options.trend)
+    if (m_options.trend) {
+        stage(tr("trend and suspects"));
         judge(picks, path, index, report, trend);
+    }
     const PickTrend *shown = report.trend.done ? &trend : nullptr;
+    stage(tr("drawing Correct"));
     drawClass(classPicks(picks, false), path, index, "correct", shown, report.correct);
+    stage(tr("drawing Error"));
     drawClass(classPicks(picks, true), path, index, "error", nullptr, report.error);
     // The Both window needs neither records nor classes.
     picks.records = QVector<int>();
     picks.classes = QVector<int>();
+    stage(tr("drawing Both"));
     drawClass(picks, path, index, "both", nullptr, report.both);
 }
 
@@ -345,5 +350,13 @@ void FileQc::progress(int value)
     else
         std::fprintf(stderr, "%s: %s %d%%\n", qPrintable(m_progressLabel),
                      qPrintable(tr("loading")), percent);
+    std::fflush(stderr);
+}
+
+// What the file's work has come to after the load; a terminal shows it in place.
+void FileQc::stage(const QString &what)
+{
+    std::fprintf(stderr, m_tty ? "\r\x1b[K%s: %s" : "%s: %s\n", qPrintable(m_progressLabel),
+                 qPrintable(what));
     std::fflush(stderr);
 }

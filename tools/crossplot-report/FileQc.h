@@ -39,6 +39,7 @@ private:
                PickTrend &trend);
     QString uniqueCsvName(const QString &path);
     void progress(int value);
+    void stage(const QString &what);
 
     const ReportOptions &m_options;
     QDir m_dir;
