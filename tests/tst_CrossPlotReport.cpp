@@ -140,10 +140,10 @@ private slots:
         QFile(path("lines/readme.txt")).open(QIODevice::WriteOnly);
         m_planted = writePlantedSurvey(path("planted.fb"));
 
-        QCOMPARE(
-            report({"-o", "out", "survey.fb", "noisy.cal", "forged.fb", "truncated.fb", "wild.fb",
-                    "illegal.fb", "empty.fb", "missing.fb", "lines", "nothing", "planted.fb"}),
-            0);
+        QCOMPARE(report({"-o", "out", "--flag-suspect-share", "2", "survey.fb", "noisy.cal",
+                         "forged.fb", "truncated.fb", "wild.fb", "illegal.fb", "empty.fb",
+                         "missing.fb", "lines", "nothing", "planted.fb"}),
+                 0);
         m_files = summary(QStringLiteral("out"));
         QCOMPARE(m_files.size(), 14);
     }
@@ -274,6 +274,8 @@ private slots:
         QXmlStreamReader html(&page);
         int images = 0;
         QStringList headers;
+        QMap<QString, QStringList> flags; // by the file named in the table row
+        QString row;
         while (!html.atEnd()) {
             html.readNext();
             if (!html.isStartElement())
@@ -285,6 +287,14 @@ private slots:
                 ++images;
             if (html.name() == QLatin1String("th"))
                 headers << html.readElementText();
+            if (html.name() == QLatin1String("tr"))
+                row.clear();
+            if (html.name() == QLatin1String("a") && link.startsWith(QLatin1Char('#')) &&
+                row.isEmpty())
+                row = html.readElementText();
+            const QStringList classes = html.attributes().value("class").toString().split(' ');
+            if (html.name() == QLatin1String("span") && classes.contains(QLatin1String("flag")))
+                flags[row] << html.readElementText();
             if (!link.isEmpty() && !link.startsWith(QLatin1Char('#')))
                 QVERIFY2(QFileInfo::exists(path("out/" + QUrl::fromPercentEncoding(link.toUtf8()))),
                          qPrintable(link));
@@ -295,6 +305,10 @@ private slots:
         QCOMPARE(headers, (QStringList{"File", "Records announced", "Records present", "Correct",
                                        "Erroneous", "Error share", "Suspect share", "timeMax (ms)",
                                        "densityMax"}));
+        QCOMPARE(flags.value("noisy.cal"), QStringList{"errors > 10%"});
+        QCOMPARE(flags.value("truncated.fb"), QStringList{"truncated"});
+        QCOMPARE(flags.value("illegal.fb"), QStringList{"refused"});
+        QCOMPARE(flags.value("planted.fb"), QStringList{"suspects > 2%"}); // 2.2% planted
     }
 
     void plantedSuspectsAreFound()
