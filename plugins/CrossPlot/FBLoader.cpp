@@ -290,7 +290,6 @@ struct FBLoader::Private
         }
     }
 
-    // The plain appending path, for the callers that want each pick's record and class too.
     // The plain path for callers that want each pick's record and class too: room for a
     // stretch of records at once, written through pointers and trimmed before each report.
     template <ClassRule Rule> void scanDetails(const char *records, int count, FBPicks &picks)

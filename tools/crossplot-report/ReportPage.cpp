@@ -131,6 +131,7 @@ QByteArray ReportPage::html(const QVector<FileReport> &reports, const ReportOpti
                     suspectHigh ? QStringLiteral("hot") : QString());
             else
                 row += numberCell(-1, QStringLiteral("&#8211;"));
+            // The time extent and density top of the whole file: its Both crossplot.
             row += numberCell(r.both.timeMax, count(r.both.timeMax));
             row += numberCell(r.both.densityMax, count(r.both.densityMax));
         } else {
