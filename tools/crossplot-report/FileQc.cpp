@@ -135,14 +135,15 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
     }
     const PickTrend *shown = report.trend.done ? &trend : nullptr;
     stage(tr("drawing Correct"));
-    drawClass(classPicks(picks, false), path, index, "correct", shown, report.correct);
+    drawClass(classPicks(picks, false), path, index, "correct", shown, report.correct,
+              report.notes);
     stage(tr("drawing Error"));
-    drawClass(classPicks(picks, true), path, index, "error", nullptr, report.error);
+    drawClass(classPicks(picks, true), path, index, "error", nullptr, report.error, report.notes);
     // The Both window needs neither records nor classes.
     picks.records = QVector<int>();
     picks.classes = QVector<int>();
     stage(tr("drawing Both"));
-    drawClass(picks, path, index, "both", nullptr, report.both);
+    drawClass(picks, path, index, "both", nullptr, report.both, report.notes);
 }
 
 // The dialog's checks and messages, and our own for what its file-name test keeps out.
@@ -219,7 +220,8 @@ bool FileQc::load(const QString &path, FBPicks &picks, FileReport &report)
 }
 
 void FileQc::drawClass(const FBPicks &picks, const QString &path, int index, const char *className,
-                       const PickTrend *trend, FileReport::ClassFigures &figures)
+                       const PickTrend *trend, FileReport::ClassFigures &figures,
+                       QStringList &notes)
 {
     CrossPlotParam param;
     param.fbName = path;
@@ -251,8 +253,7 @@ void FileQc::drawClass(const FBPicks &picks, const QString &path, int index, con
             .scaledToWidth(ThumbnailWidth, Qt::SmoothTransformation)
             .save(m_dir.filePath(figures.thumbnail));
     else
-        std::fprintf(stderr, "crossplot-report: %s\n",
-                     qPrintable(tr("cannot write %1").arg(image)));
+        notes << tr("cannot write %1").arg(image);
 
     figures.pickCount = window.acceptedPickCount();
     figures.share = labelShare(window.acceptedPickCount(), window.loadedRecordCount());
@@ -319,8 +320,7 @@ void FileQc::judge(const FBPicks &picks, const QString &path, int index, FileRep
                             .arg(QFileInfo(path).fileName());
     ResidualHistogram histogram(trend, m_options.suspectMs);
     if (!histogram.save(m_dir.filePath(figures.histogram)))
-        std::fprintf(stderr, "crossplot-report: %s\n",
-                     qPrintable(tr("cannot write %1").arg(m_dir.filePath(figures.histogram))));
+        report.notes << tr("cannot write %1").arg(m_dir.filePath(figures.histogram));
 }
 
 // <file name>.csv; a second input of the same name (from another folder) gets -2, and so on.

@@ -34,7 +34,7 @@ private:
     void analyse(const QString &path, int index, FileReport &report);
     bool load(const QString &path, FBPicks &picks, FileReport &report);
     void drawClass(const FBPicks &picks, const QString &path, int index, const char *className,
-                   const PickTrend *trend, FileReport::ClassFigures &figures);
+                   const PickTrend *trend, FileReport::ClassFigures &figures, QStringList &notes);
     void judge(const FBPicks &picks, const QString &path, int index, FileReport &report,
                PickTrend &trend);
     QString uniqueCsvName(const QString &path);
