@@ -224,7 +224,8 @@ private slots:
             << "truncated.fb" << true << true
             << "truncated: the header announces 100 records, the file holds 40" << 40;
         QTest::newRow("forged count")
-            << "forged.fb" << true << true << "the header announces 2,000,000,000 records" << 50;
+            << "forged.fb" << true << true
+            << "only 2,000,000 of the 1,999,999,950 missing records were kept as zero picks" << 50;
         QTest::newRow("wild times")
             << "wild.fb" << true << false << "wild times: 2 picks lie beyond \u00b160,000 ms" << 3;
         QTest::newRow("illegal header")
