@@ -20,7 +20,8 @@ foreach(expected "libqwt-qt5-6" "libqt5widgets5" "libqt5core5a" "Maintainer: .+<
 endforeach()
 
 execute_process(COMMAND dpkg-deb -c "${deb}" OUTPUT_VARIABLE contents)
-foreach(file usr/bin/kyhost usr/bin/crossplot-render usr/bin/fbgen usr/lib/libKyPlugins.so
+foreach(file usr/bin/kyhost usr/bin/crossplot-render usr/bin/crossplot-report usr/bin/fbgen
+             usr/lib/libKyPlugins.so
              usr/lib/libKyBase.so usr/lib/kyhost/plugins/libCrossPlot.so)
     if(NOT contents MATCHES "\\./${file}\n")
         message(FATAL_ERROR "package lacks /${file}:\n${contents}")

@@ -61,6 +61,18 @@ QColor backgroundColorAt(int index)
 CrossPlotMap::CrossPlotMap(CrossPlotParam param, QWidget *parent)
     : QMainWindow(parent), ui(new Ui_CrossPlotMap), param(std::move(param))
 {
+    construct(nullptr);
+}
+
+CrossPlotMap::CrossPlotMap(CrossPlotParam param, const FBPicks &picks, QWidget *parent)
+    : QMainWindow(parent), ui(new Ui_CrossPlotMap), param(std::move(param))
+{
+    construct(&picks);
+}
+
+// loaded: picks to show instead of reading the file; null reads param.fbName.
+void CrossPlotMap::construct(const FBPicks *loaded)
+{
     ui->setupUi(this);
     // The plot takes its scales' label margins from its previous layout. Laid out at the
     // placeholder size of a hidden widget, it would start from margins that do not fit, and the
@@ -71,8 +83,11 @@ CrossPlotMap::CrossPlotMap(CrossPlotParam param, QWidget *parent)
     projectPath = KyProjectManager::instance().define().projectPath;
     on_backgroundColor_currentIndexChanged();
 
-    this->param.applyLVLCorr = false;
-    readFBData();
+    param.applyLVLCorr = false;
+    if (loaded)
+        adoptPicks(*loaded);
+    else
+        readFBData();
     buildDensityGrid();
     buildDensityMatrix();
     setupPlot();
@@ -202,10 +217,6 @@ void CrossPlotMap::readFBData()
     FBLoader loader(param.fbName, filter);
     FBPicks picks;
     loader.readHeader(picks);
-    recordCount = picks.recordCount;
-    offsetLow = picks.offsetLow;
-    offsetHigh = picks.offsetHigh;
-    pickCount = 0;
 
     QProgressDialog progress(tr("Read FB data......"), QObject::tr("Cancel"), 0, 100, this);
     progress.setWindowModality(Qt::WindowModal);
@@ -222,10 +233,21 @@ void CrossPlotMap::readFBData()
     } catch (const std::exception &) {
         // Out of memory while reading: the window shows the file's range without picks
         // instead of taking the host application down.
-        return;
+        picks.offsets.clear();
+        picks.fbTimes.clear();
+        picks.pickCount = 0;
     }
-    offsets = std::move(picks.offsets);
-    fbTimes = std::move(picks.fbTimes);
+    adoptPicks(picks);
+}
+
+void CrossPlotMap::adoptPicks(const FBPicks &picks)
+{
+    recordCount = picks.recordCount;
+    offsetLow = picks.offsetLow;
+    offsetHigh = picks.offsetHigh;
+    // Shared, not copied: the vectors are never written to afterwards.
+    offsets = picks.offsets;
+    fbTimes = picks.fbTimes;
     pickCount = picks.pickCount;
 }
 

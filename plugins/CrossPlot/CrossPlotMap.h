@@ -8,6 +8,7 @@
 #include <QVector>
 #include <memory>
 
+struct FBPicks;
 class LinearColorMapRGB;
 class PointPicker;
 class QAction;
@@ -28,6 +29,9 @@ class CrossPlotMap : public QMainWindow
 
 public:
     explicit CrossPlotMap(CrossPlotParam param, QWidget *parent = nullptr);
+    // Shows picks loaded elsewhere, as if read from param.fbName with param's filter; every
+    // other construction step is the same. For tools that read a file once for several views.
+    CrossPlotMap(CrossPlotParam param, const FBPicks &picks, QWidget *parent = nullptr);
     ~CrossPlotMap() override;
 
     // Read-only view of the loaded data and the plot, for the batch renderer and the tests.
@@ -65,7 +69,9 @@ private slots:
     void on_yellowSpin_valueChanged();
 
 private:
+    void construct(const FBPicks *loaded);
     void readFBData();
+    void adoptPicks(const FBPicks &picks);
     void buildDensityGrid();
     void buildDensityMatrix();
     void setupPlot();

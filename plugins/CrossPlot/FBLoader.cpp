@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QtMath>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -270,6 +271,8 @@ struct FBLoader::Private
 
     template <ClassRule Rule> void scan(const char *records, int count, FBPicks &picks)
     {
+        if (filter.keepDetails)
+            return scanDetails<Rule>(records, count, picks);
         for (int first = 0; first < count;) {
             const int last = first + untilReport(count - first);
             {
@@ -285,6 +288,59 @@ struct FBLoader::Private
             advance(last - first);
             first = last;
         }
+    }
+
+    // The plain path for callers that want each pick's record and class too: room for a
+    // stretch of records at once, written through pointers and trimmed before each report.
+    template <ClassRule Rule> void scanDetails(const char *records, int count, FBPicks &picks)
+    {
+        for (int first = 0; first < count;) {
+            const int last = first + untilReport(count - first);
+            int held = picks.offsets.size();
+            const int room = growDetails(picks, last - first);
+            int *const offsets = picks.offsets.data();
+            int *const times = picks.fbTimes.data();
+            int *const indices = picks.records.data();
+            int *const classes = picks.classes.data();
+            for (int j = first; j < last && held < room; ++j) {
+                const char *record = records + qptrdiff(j) * FBRecord::Size;
+                const qint32 offset = FBRecord::offset(record);
+                const qint32 fbClass = FBRecord::fbClass(record);
+                if (inWindow(offset) && classAccepted<Rule>(fbClass)) {
+                    offsets[held] = offset;
+                    times[held] = truncatedTime(FBRecord::fbTime(record));
+                    indices[held] = int(processed + j - first);
+                    classes[held] = fbClass;
+                    ++held;
+                }
+            }
+            for (QVector<int> *vector : detailVectors(picks))
+                vector->resize(held);
+            picks.pickCount = held;
+            advance(last - first);
+            first = last;
+        }
+    }
+
+    static std::array<QVector<int> *, 4> detailVectors(FBPicks &picks)
+    {
+        return {&picks.offsets, &picks.fbTimes, &picks.records, &picks.classes};
+    }
+
+    // Sizes the four vectors for up to count more picks, the capacity doubling as it must;
+    // returns the new size, at most the pick limit.
+    int growDetails(FBPicks &picks, int count)
+    {
+        const int room = int(qMin<qint64>(pickLimit, qint64(picks.offsets.size()) + count));
+        if (picks.offsets.capacity() < room) {
+            const int capacity =
+                int(qMin<qint64>(pickLimit, qMax<qint64>(room, 2LL * picks.offsets.capacity())));
+            for (QVector<int> *vector : detailVectors(picks))
+                vector->reserve(capacity);
+        }
+        for (QVector<int> *vector : detailVectors(picks))
+            vector->resize(room);
+        return room;
     }
 
     void scanRecords(ClassRule rule, const char *records, int count, FBPicks &picks)
@@ -316,7 +372,16 @@ struct FBLoader::Private
         missingPicks += zeros;
         while (zeros > 0) {
             const int batch = untilReport(zeros);
-            PickWriter(picks, pickLimit).addZeros(batch);
+            if (filter.keepDetails) {
+                // Zero-filled by the resize: offset, time and class are 0 already.
+                const int held = picks.offsets.size();
+                const int room = growDetails(picks, batch);
+                for (int k = held; k < room; ++k)
+                    picks.records[k] = int(processed + k - held);
+                picks.pickCount = room;
+            } else {
+                PickWriter(picks, pickLimit).addZeros(batch);
+            }
             advance(batch);
             zeros -= batch;
             count -= batch;

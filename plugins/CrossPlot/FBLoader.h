@@ -13,6 +13,7 @@ struct FBPickFilter
     bool plotCorrectFB = true;
     bool plotErrorFB = false;
     bool plotAllFB = false;
+    bool keepDetails = false; // also fill FBPicks::records and FBPicks::classes
 };
 
 // The picks of one FB file that passed the filter, in file order.
@@ -24,6 +25,14 @@ struct FBPicks
     int pickCount = 0;
     QVector<int> offsets; // signed, as stored in the file
     QVector<int> fbTimes; // whole milliseconds, truncated toward zero
+    // With FBPickFilter::keepDetails only, parallel to offsets: the 0-based record index and
+    // the class code as stored.
+    QVector<int> records;
+    QVector<int> classes;
+    // Accepted picks of records announced past the end of the file, at (0 m, 0 ms) with class
+    // 0, after the stored picks and not held in the vectors; counted in pickCount. This
+    // loader still stores them as real picks and leaves the count at 0.
+    int zeroPicks = 0;
 };
 
 // Reads an FB file in chunks of ChunkRecords records, one seek and one read per chunk.

@@ -1,0 +1,66 @@
+#include "FileReport.h"
+
+#include <QJsonValue>
+#include <cmath>
+
+namespace {
+
+QJsonObject classJson(const FileReport::ClassFigures &figures)
+{
+    return QJsonObject{{QStringLiteral("pickCount"), figures.pickCount},
+                       {QStringLiteral("share"), figures.share},
+                       {QStringLiteral("timeMax"), figures.timeMax},
+                       {QStringLiteral("densityMax"), figures.densityMax},
+                       {QStringLiteral("cellCount"), figures.cellCount},
+                       {QStringLiteral("matrixColumns"), figures.matrixColumns},
+                       {QStringLiteral("matrixRows"), figures.matrixRows},
+                       {QStringLiteral("image"), figures.image}};
+}
+
+// Counts go out as JSON numbers, which hold whole numbers exactly up to 2^53.
+QJsonValue count(qint64 value)
+{
+    return QJsonValue(double(value));
+}
+
+} // namespace
+
+QString FileReport::message() const
+{
+    QStringList parts;
+    if (!refusal.isEmpty())
+        parts << refusal;
+    parts << notes;
+    return parts.join(QStringLiteral("; "));
+}
+
+QJsonObject FileReport::toJson(bool withTrend) const
+{
+    QJsonObject classes;
+    if (hasClasses) {
+        QJsonObject correctJson = classJson(correct);
+        if (withTrend) {
+            const bool done = trend.done;
+            auto figure = [done](qint64 value) { return done ? count(value) : QJsonValue(); };
+            correctJson.insert(QStringLiteral("judgedCount"), figure(trend.judgedCount));
+            correctJson.insert(QStringLiteral("suspectCount"), figure(trend.suspectCount));
+            correctJson.insert(QStringLiteral("suspectEarly"), figure(trend.suspectEarly));
+            correctJson.insert(QStringLiteral("suspectLate"), figure(trend.suspectLate));
+            correctJson.insert(QStringLiteral("suspectShare"),
+                               done ? QJsonValue(trend.suspectShare) : QJsonValue());
+        }
+        classes.insert(QStringLiteral("correct"), correctJson);
+        classes.insert(QStringLiteral("error"), classJson(error));
+        classes.insert(QStringLiteral("both"), classJson(both));
+    }
+    const QString text = message();
+    return QJsonObject{{QStringLiteral("file"), file},
+                       {QStringLiteral("legal"), legal},
+                       {QStringLiteral("message"), text.isEmpty() ? QJsonValue() : text},
+                       {QStringLiteral("recordCount"), recordCount},
+                       {QStringLiteral("recordsInFile"), count(recordsInFile)},
+                       {QStringLiteral("truncated"), truncated},
+                       {QStringLiteral("offsetLow"), offsetLow},
+                       {QStringLiteral("offsetHigh"), offsetHigh},
+                       {QStringLiteral("classes"), classes}};
+}

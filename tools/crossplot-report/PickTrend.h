@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QVector>
+#include <QtGlobal>
+#include <functional>
+#include <vector>
+
+struct FBPicks;
+
+// The trend of the Correct picks of one file: the lower median time in bins of absolute offset,
+// and each judged pick's residual against it. Widget-free.
+class PickTrend
+{
+public:
+    static constexpr int MinBinPicks = 20;    // fewer picks make a median that noise can move
+    static constexpr int HistogramLow = -200; // residual histogram range, ms
+    static constexpr int HistogramHigh = 200;
+    static constexpr int HistogramBin = 2;
+
+    struct Suspect
+    {
+        int record = 0;
+        int offset = 0;
+        int time = 0;
+        int fbClass = 0;
+        qint64 residual = 0; // wild times can take it past the int range
+    };
+
+    PickTrend(int offsetLow, int binWidth, int suspectMs);
+
+    // Finds each bin's median from the picks of class code below 2. picks must carry records
+    // and classes (FBPickFilter::keepDetails). Returns false, with the reason in error(), when
+    // the memory for the bins or for one int per pick cannot be had.
+    bool fit(const FBPicks &picks);
+
+    // Goes through the Correct picks in file order, counts and histograms the residuals, and
+    // hands each suspect pick to onSuspect.
+    void judge(const FBPicks &picks, const std::function<void(const Suspect &)> &onSuspect = {});
+
+    QString error() const { return m_error; }
+    int binCount() const { return int(m_medians.size()); }
+    // The lower median of bin b's times; false for a bin of fewer than MinBinPicks picks.
+    bool median(qint64 bin, int *time) const;
+    int binWidth() const { return m_binWidth; }
+    int offsetLow() const { return m_offsetLow; }
+
+    qint64 judgedCount() const { return m_judged; }
+    qint64 suspectCount() const { return m_early + m_late; }
+    qint64 suspectEarly() const { return m_early; }
+    qint64 suspectLate() const { return m_late; }
+    double suspectShare() const;
+    // Judged residuals per HistogramBin ms from HistogramLow on; those outside the range are
+    // counted in below() and above().
+    const QVector<qint64> &histogram() const { return m_histogram; }
+    qint64 below() const { return m_below; }
+    qint64 above() const { return m_above; }
+
+private:
+    static constexpr qint64 MaxSparseBins = 1 << 20;
+
+    // The bin of a pick at this offset, or -1 below the window (which the loader never keeps).
+    qint64 binOf(int offset) const;
+    template <typename Visit> void forEachCorrect(const FBPicks &picks, Visit visit) const;
+
+    int m_offsetLow;
+    int m_binWidth;
+    int m_suspectMs;
+    std::vector<int> m_medians;     // meaningful where m_judgedBins is set
+    std::vector<bool> m_judgedBins; // bins of at least MinBinPicks picks
+    QString m_error;
+    qint64 m_judged = 0;
+    qint64 m_early = 0;
+    qint64 m_late = 0;
+    QVector<qint64> m_histogram;
+    qint64 m_below = 0;
+    qint64 m_above = 0;
+};
