@@ -8,6 +8,17 @@
 
 namespace {
 
+// One line of what the user sees: the parts, separated by blanks.
+template <class... Parts> QString say(const Parts &...parts)
+{
+    return QStringList{QVariant(parts).toString()...}.join(' ').trimmed();
+}
+
+QString size(const QSize &size)
+{
+    return say(size.width()) + "x" + say(size.height());
+}
+
 const QString Key = "CrossPlot_CrossPlotDialog_";
 const QStringList FlagKeys{"plotCorrectFB", "plotErrorFB", "plotAllFB"};
 
@@ -52,44 +63,41 @@ void whileModal(const std::function<void()> &act, const std::function<void(QWidg
 
 // Clicks OK and closes any box it opens. Returns what the box showed (title, icon, window icon,
 // buttons with their size when fixed, the spacer below, text), the crossplot windows open with
-// the type and offset labels of the last one, and the dialog's keys in the project store.
+// their type and offset labels, and the dialog's keys in the project store.
 QString pressOk(QDialog &dialog)
 {
     QStringList seen;
     const QImage logo = QIcon(":/resource/images/logo.ico").pixmap(16).toImage();
-    whileModal(
-        [&dialog] { QTest::mouseClick(dialog.findChild<QWidget *>("okButton"), Qt::LeftButton); },
-        [&seen, &logo](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            const QIcon icon = box->windowIcon();
-            seen << box->windowTitle()
-                 << QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon())
-                 << (icon.pixmap(16).isNull()            ? "no icon"
-                     : icon.pixmap(16).toImage() == logo ? "logo.ico"
-                                                         : "?");
-            for (QAbstractButton *b : box->buttons())
-                seen << b->text() + (b->minimumSize() == b->maximumSize()
-                                         ? QString(" %1x%2").arg(b->width()).arg(b->height())
-                                         : "");
-            auto *grid = static_cast<QGridLayout *>(box->layout());
-            QLayoutItem *last = grid->itemAtPosition(grid->rowCount() - 1, 0);
-            if (QSpacerItem *s = last ? last->spacerItem() : nullptr)
-                seen << QString("spacer %1x%2")
-                            .arg(s->sizeHint().width())
-                            .arg(s->sizeHint().height());
-            seen << box->text();
-            box->buttons().value(0)->click();
-        });
+    const auto click = [&dialog] {
+        QTest::mouseClick(dialog.findChild<QWidget *>("okButton"), Qt::LeftButton);
+    };
+    whileModal(click, [&seen, &logo](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        const QImage icon = box->windowIcon().pixmap(16).toImage();
+        seen << box->windowTitle()
+             << QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon())
+             << (icon.isNull()  ? "no icon"
+                 : icon == logo ? "logo.ico"
+                                : "?");
+        for (QAbstractButton *b : box->buttons())
+            seen << say(b->text(), b->minimumSize() == b->maximumSize() ? size(b->size()) : "");
+        auto *grid = static_cast<QGridLayout *>(box->layout());
+        if (QLayoutItem *last = grid->itemAtPosition(grid->rowCount() - 1, 0);
+            last && last->spacerItem())
+            seen << "spacer " + size(last->spacerItem()->sizeHint());
+        seen << box->text();
+        box->buttons().value(0)->click();
+    });
     QStringList windows;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w->isVisible() && w->inherits("CrossPlotMap"))
-            windows << w->findChild<QLabel *>("forTypeLabel")->text() + " " +
-                           w->findChild<QLabel *>("forOffsetRangeLabel")->text();
-    seen << QString("%1 windows").arg(windows.size()) << windows;
+            windows << say(w->findChild<QLabel *>("forTypeLabel")->text(),
+                           w->findChild<QLabel *>("forOffsetRangeLabel")->text());
+    seen << say(windows.size(), "windows") << windows;
     for (QString key : QStringList{"fbName", "minOffset", "maxOffset"} + FlagKeys +
                            QStringList{"applyLVLCorr", "upVel", "upShift", "downVel", "downShift"})
         if (QVariant v = KyBaseUtil::projectValue(Key + key); v.isValid())
-            seen << v.typeName() + (" " + v.toString());
+            seen << say(v.typeName(), v);
     return seen.join(" | ");
 }
 
@@ -106,50 +114,44 @@ class tst_CrossPlotDialog : public QObject
     {
         QMap<QString, QString> seen;
         CrossPlot plugin;
-        seen["plug-in name and action"] =
-            plugin.name() + " | " + std::unique_ptr<QAction>(plugin.createAction())->text();
+        seen["plug-in"] =
+            say(plugin.name(), "|", std::unique_ptr<QAction>(plugin.createAction())->text());
         QDialog *dialog = openDialog();
         if (!dialog)
             return seen;
-        seen["dialog"] = QString(dialog->isModal() ? "modal" : "modeless") +
-                         (dialog->testAttribute(Qt::WA_DeleteOnClose) ? ", deleted on close" : "");
-        seen["title"] = dialog->windowTitle();
-        seen["size"] = QString("%1x%2").arg(dialog->width()).arg(dialog->height());
-        seen["font"] = dialog->font().family() + " " + QString::number(dialog->font().pointSize());
+        seen["dialog"] = say(dialog->windowTitle(), size(dialog->size()), dialog->font().family(),
+                             dialog->font().pointSize(), dialog->isModal() ? "modal" : "modeless",
+                             dialog->testAttribute(Qt::WA_DeleteOnClose) ? "deleted on close" : "");
         for (QWidget *w : dialog->findChildren<QWidget *>()) {
-            if (auto *label = qobject_cast<QLabel *>(w))
-                seen[w->objectName()] = label->text();
-            if (auto *button = qobject_cast<QAbstractButton *>(w))
-                seen[w->objectName()] = button->text() + (button->isChecked() ? ", checked" : "");
+            QString &said = seen[w->objectName()];
             if (auto *spin = qobject_cast<QSpinBox *>(w))
-                seen[w->objectName()] = QString("%1 to %2 step %3, value %4, width %5 to %6")
-                                            .arg(spin->minimum())
-                                            .arg(spin->maximum())
-                                            .arg(spin->singleStep())
-                                            .arg(spin->value())
-                                            .arg(spin->minimumWidth())
-                                            .arg(spin->maximumWidth());
+                said = say(spin->minimum(), spin->maximum(), spin->singleStep(), spin->value(),
+                           spin->minimumWidth(), spin->maximumWidth());
+            else if (auto *button = qobject_cast<QAbstractButton *>(w))
+                said = say(button->text(), button->isChecked() ? "checked" : "");
+            else
+                said = w->property("text").toString();
         }
         auto *open = dialog->findChild<QPushButton *>("openButton");
-        seen["openButton size, focus"] =
-            QString("%1x%2 ").arg(open->maximumWidth()).arg(open->maximumHeight()) +
-            QMetaEnum::fromType<Qt::FocusPolicy>().valueToKey(open->focusPolicy());
+        seen["openButton"] +=
+            " " + say(size(open->maximumSize()),
+                      QMetaEnum::fromType<Qt::FocusPolicy>().valueToKey(open->focusPolicy()));
         writeFile("picked.fb", header(0, 5000));
         for (const QString answer : {"", "picked.fb"}) {
-            whileModal(
-                [open] { QTest::mouseClick(open, Qt::LeftButton); },
-                [&](QWidget *modal) {
-                    auto *files = qobject_cast<QFileDialog *>(modal);
-                    seen["Open dialog"] =
-                        files->windowTitle() + " | " + files->nameFilters().join(";") +
-                        (files->directory() == QDir(project->path()) ? " | project" : " | ?");
-                    files->findChild<QLineEdit *>("fileNameEdit")->setText(answer);
-                    answer.isEmpty() ? files->reject() : static_cast<QDialog *>(files)->accept();
-                });
+            whileModal([open] { QTest::mouseClick(open, Qt::LeftButton); },
+                       [&](QWidget *modal) {
+                           auto *files = qobject_cast<QFileDialog *>(modal);
+                           seen["Open dialog"] =
+                               say(files->windowTitle(), "|", files->nameFilters().join(';'), "|",
+                                   files->directory() == QDir(project->path()) ? "project" : "?");
+                           files->findChild<QLineEdit *>("fileNameEdit")->setText(answer);
+                           answer.isEmpty() ? files->reject()
+                                            : static_cast<QDialog *>(files)->accept();
+                       });
             seen["Open answered with '" + answer + "'"] =
-                QFileInfo(dialog->findChild<QLineEdit *>("fbName")->text()).fileName() +
-                (dialog->findChild<QWidget *>("okButton")->isEnabled() ? ", OK enabled"
-                                                                       : ", OK disabled");
+                say(QFileInfo(dialog->findChild<QLineEdit *>("fbName")->text()).fileName(),
+                    dialog->findChild<QWidget *>("okButton")->isEnabled() ? "OK enabled"
+                                                                          : "OK disabled");
         }
         // OK takes the focus only once a usable file is named.
         QApplication::setActiveWindow(dialog);
@@ -175,29 +177,26 @@ private slots:
     void face_data()
     {
         QTest::addColumn<QString>("expected");
-        QTest::newRow("plug-in name and action") << "Offset-FB CrossPlot | Offset-FB CrossPlot";
-        QTest::newRow("dialog") << "modeless, deleted on close";
-        QTest::newRow("title") << "Offset-FB CrossPlot";
-        QTest::newRow("size") << "496x177";
-        QTest::newRow("font") << "Segoe UI 10";
-        QTest::newRow("label") << "FB file:";
-        QTest::newRow("openButton") << "<>";
-        QTest::newRow("openButton size, focus") << "61x23 ClickFocus";
-        QTest::newRow("label_2") << "Plot offset range:";
-        QTest::newRow("minOffset") << "0 to 100000 step 100, value 0, width 71 to 61";
-        QTest::newRow("label_3") << "to";
-        QTest::newRow("maxOffset") << "0 to 100000 step 100, value 0, width 71 to 61";
-        QTest::newRow("label_6") << "(both 0, no limit)";
-        QTest::newRow("label_4") << "Plot FB type:";
-        QTest::newRow("plotCorrectFB") << "Correct FB, checked";
-        QTest::newRow("plotErrorFB") << "Error FB";
-        QTest::newRow("plotAllFB") << "Both";
-        QTest::newRow("okButton") << "OK";
-        QTest::newRow("cancelButton") << "Cancel";
-        QTest::newRow("Tab from okButton") << "cancelButton fbName minOffset ";
-        QTest::newRow("Open dialog") << "Open | FB files (*.cal *.fb *.fit) | project";
-        QTest::newRow("Open answered with ''") << ", OK disabled";
-        QTest::newRow("Open answered with 'picked.fb'") << "picked.fb, OK enabled";
+        const auto row = [](const char *name, const char *seen) { QTest::newRow(name) << seen; };
+        row("plug-in", "Offset-FB CrossPlot | Offset-FB CrossPlot"); // its name, its action
+        row("dialog", "Offset-FB CrossPlot 496x177 Segoe UI 10 modeless deleted on close");
+        row("label", "FB file:");
+        row("openButton", "<> 61x23 ClickFocus");
+        row("label_2", "Plot offset range:");
+        row("minOffset", "0 100000 100 0 71 61"); // range, step, value, widths
+        row("label_3", "to");
+        row("maxOffset", "0 100000 100 0 71 61");
+        row("label_6", "(both 0, no limit)");
+        row("label_4", "Plot FB type:");
+        row("plotCorrectFB", "Correct FB checked");
+        row("plotErrorFB", "Error FB");
+        row("plotAllFB", "Both");
+        row("okButton", "OK");
+        row("cancelButton", "Cancel");
+        row("Tab from okButton", "cancelButton fbName minOffset ");
+        row("Open dialog", "Open | FB files (*.cal *.fb *.fit) | project");
+        row("Open answered with ''", "OK disabled");
+        row("Open answered with 'picked.fb'", "picked.fb OK enabled");
     }
 
     void face()
@@ -280,7 +279,7 @@ private slots:
         low->setValue(offsets.x());
         QStringList seen{low->styleSheet(), high->styleSheet()};
         high->setValue(offsets.y());
-        line->setFocus(); // where the user typed the name; a click on OK moves it there
+        line->setFocus(); // where the name was typed; clicking an enabled OK takes the focus
         pressOk(dialog);  // a successful OK leaves the dialog open for another
         seen << line->styleSheet() << line->palette().color(QPalette::Text).name()
              << low->styleSheet() << high->styleSheet() << pressOk(dialog)
