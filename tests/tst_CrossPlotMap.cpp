@@ -98,10 +98,11 @@ struct ProgressWatcher : QObject
     bool eventFilter(QObject *object, QEvent *event) override
     {
         auto *progress = qobject_cast<QProgressDialog *>(object);
-        if (progress && event->type() == QEvent::Show)
-            seen["progress dialog"] = say(
-                progress->windowTitle(), "|", progress->labelText(), "|", progress->minimum(),
-                progress->maximum(), key(progress->windowModality()),
+        if (!progress || event->type() != QEvent::Show)
+            return false;
+        seen["progress texts"] = say(progress->windowTitle(), "|", progress->labelText());
+        seen["progress dialog"] =
+            say(progress->minimum(), progress->maximum(), key(progress->windowModality()),
                 progress->parentWidget()->metaObject()->className(), progress->minimumDuration(),
                 size(progress->minimumSize()), progress->findChildren<QAbstractButton *>().size());
         return false;
@@ -250,8 +251,10 @@ class tst_CrossPlotMap : public QObject
             };
             whileModal(showMenu, [&](QWidget *modal) {
                 if (auto *menu = qobject_cast<QMenu *>(modal)) {
+                    QStringList entries;
                     for (QAction *action : menu->actions())
-                        seen["menu"] += action->text() + " | ";
+                        entries << action->text();
+                    seen["menu"] = entries.join(" | ");
                     QAction *entry = menu->actions().value(save.first);
                     QTest::mouseClick(menu, Qt::LeftButton, {},
                                       menu->actionGeometry(entry).center());
@@ -259,17 +262,18 @@ class tst_CrossPlotMap : public QObject
                     QEnterEvent enter(canvas->rect().center(), {}, {});
                     QApplication::sendEvent(canvas, &enter);
                     said = say(files->windowTitle(), "|", files->nameFilters().join(';'), "|",
-                               files->directory() == QDir(dataDir.path()) ? "project" : "?",
-                               tracker->isActive() ? "tracker on | " : "tracker off | ");
+                               files->directory() == QDir(dataDir.path()) ? "project" : "?");
+                    seen["tracker while saving"] = tracker->isActive() ? "active" : "inactive";
                     files->findChild<QLineEdit *>("fileNameEdit")->setText(save.second);
                     static_cast<QDialog *>(files)->accept();
                 }
             });
             const QStringList written = QDir(dataDir.path()).entryList({save.second + "*"});
             const QImage image(dataDir.filePath(written.value(0)));
-            said += say(written.join(' '), image.convertToFormat(plotAlone.format()) == plotAlone
-                                               ? "the plot alone"
-                                               : size(image.size()));
+            seen[say("entry", save.first, "given", save.second, "writes")] =
+                say(written.join(' '), image.convertToFormat(plotAlone.format()) == plotAlone
+                                           ? "the plot alone"
+                                           : size(image.size()));
         }
         seen["tracker after saving"] = tracker->isEnabled() ? "enabled" : "disabled";
         lookAtPlot(window, seen);
@@ -406,9 +410,9 @@ private slots:
     {
         QTest::addColumn<QString>("expected");
         const auto row = [](const char *name, const char *seen) { QTest::newRow(name) << seen; };
-        // Title, label, range, modality, parent, shown after ms, least size, buttons.
-        row("progress dialog", "Read FB data | Read FB data...... | 0 100 WindowModal "
-                               "CrossPlotMap 1000 300x80 0");
+        row("progress texts", "Read FB data | Read FB data......"); // title, label
+        // Range, modality, parent, shown after ms, least size, buttons.
+        row("progress dialog", "0 100 WindowModal CrossPlotMap 1000 300x80 0");
         row("window", "Offset-FB CrossPlot 922x700 922x700 Segoe UI 10");
         row("frame", "76 76");
         // Captions and labels with their colour; slider ranges, steps, value, ticks, widths.
@@ -458,15 +462,14 @@ private slots:
         row("stops after Reset", "0 0.150000006 0.25 0.550000012 1");
         row("replots after Reset", "2");
         row("replots after Reset again", "0");
-        row("menu", "Save plot to image file | Save window to image file | "
-                    "Save plot to image file | Save window to image file | "
-                    "Save plot to image file | Save window to image file | ");
-        row("entry 0 given result",
-            "Save plot to image | Images (*.png) | project tracker on | result.png the plot alone");
-        row("entry 1 given Window.Png",
-            "Save window to mage | Images (*.png) | project tracker on | Window.Png 922x700");
-        row("entry 0 given map.bmp", "Save plot to image | Images (*.png) | project tracker on | "
-                                     "map.bmp.png the plot alone");
+        row("menu", "Save plot to image file | Save window to image file");
+        row("entry 0 given result", "Save plot to image | Images (*.png) | project");
+        row("entry 0 given result writes", "result.png the plot alone");
+        row("entry 1 given Window.Png", "Save window to mage | Images (*.png) | project");
+        row("entry 1 given Window.Png writes", "Window.Png 922x700");
+        row("entry 0 given map.bmp", "Save plot to image | Images (*.png) | project");
+        row("entry 0 given map.bmp writes", "map.bmp.png the plot alone");
+        row("tracker while saving", "active");
         row("tracker after saving", "enabled");
     }
 
