@@ -521,6 +521,19 @@ private slots:
         QCOMPARE(seen().value(QTest::currentDataTag()), expected);
     }
 
+    void scaleMatchesCanvasBeforeShowing()
+    {
+        // Laid out from label margins that do not fit, the canvas map, which places the data,
+        // the grid and the pickers, would disagree with the labels that the scale draws.
+        const CrossPlotMap window(CrossPlotParam{"picks.fb"});
+        const QwtPlot *plot = window.plotWidget();
+        const QwtScaleWidget *scale = plot->axisWidget(QwtPlot::xBottom);
+        const QwtScaleMap drawn = scale->scaleDraw()->scaleMap();
+        const double shift = scale->x() - plot->canvas()->x();
+        QCOMPARE(plot->canvasMap(QwtPlot::xBottom).p1(), drawn.p1() + shift);
+        QCOMPARE(plot->canvasMap(QwtPlot::xBottom).p2(), drawn.p2() + shift);
+    }
+
     void trackerRounds_data()
     {
         QTest::addColumn<QPoint>("pixel");
