@@ -261,8 +261,12 @@ class tst_CrossPlotMap : public QObject
                     else
                         menu->close();
                 } else if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+                    // The modal dialog keeps the real mouse away: this one enters and moves.
                     QEnterEvent enter(canvas->rect().center(), {}, {});
                     QApplication::sendEvent(canvas, &enter);
+                    QMouseEvent move(QEvent::MouseMove, canvas->rect().center(), Qt::NoButton, {},
+                                     {});
+                    QApplication::sendEvent(canvas, &move);
                     said = say(files->windowTitle(), "|", files->nameFilters().join(';'), "|",
                                files->directory() == QDir(dataDir.path()) ? "project" : "?");
                     seen["tracker while saving"] = tracker->isActive() ? "active" : "inactive";
