@@ -201,6 +201,12 @@ class tst_CrossPlotMap : public QObject
             seen[say("swatch", item)] =
                 pixels(combo->itemIcon(item).pixmap(16).toImage(), {{8, 8}, {1, 1}, {0, 0}});
         }
+        window->findChild<QWidget *>("pointSize")->setFocus();
+        for (int tab = 0; tab < 8; ++tab) {
+            QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+            seen[tab < 4 ? "Tab from pointSize" : "Tab on"] +=
+                window->focusWidget()->objectName() + " ";
+        }
         seen["canvas at first"] = canvasShows();
         for (int item : {1, 2, 3, 0}) {
             // The popup ignores a click that comes sooner than a double click after it opened.
@@ -439,6 +445,8 @@ private slots:
         row("pointSize", "1 20 1 4 51 51");
         row("label_3", "B.G. color: #000000");
         row("backgroundColor", "0 45 45 '' '' '' ''"); // current item, widths, item texts
+        row("Tab from pointSize", "backgroundColor cyanSlider cyanSpin greenSlider ");
+        row("Tab on", "greenSpin yellowSlider yellowSpin resetColorSetting ");
         row("label_15", "FB type: #000000");
         row("forTypeLabel", "Correct #aa0000");
         row("label_5", "Offset: #000000");
