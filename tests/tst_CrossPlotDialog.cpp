@@ -169,7 +169,12 @@ class tst_CrossPlotDialog : public QObject
             QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
             seen["Tab from okButton"] += dialog->focusWidget()->objectName() + " ";
         }
-        dialog->close();
+        const QPointer<QDialog> shown = dialog;
+        QTest::mouseClick(dialog->findChild<QWidget *>("cancelButton"), Qt::LeftButton);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        seen["Cancel"] =
+            say(shown ? "still there" : "gone",
+                KyBaseUtil::projectValue(Key + "fbName").isValid() ? "stored" : "nothing stored");
         return seen;
     }
 
@@ -202,6 +207,7 @@ private slots:
         row("plotAllFB", "Both");
         row("okButton", "OK");
         row("cancelButton", "Cancel");
+        row("Cancel", "gone nothing stored");
         row("Tab from okButton", "cancelButton fbName minOffset ");
         row("Open dialog", "Open | FB files (*.cal *.fb *.fit) | project");
         row("Open answered with ''", "OK disabled");

@@ -169,7 +169,8 @@ class tst_CrossPlotMap : public QObject
             return seen;
         const QFont font = window->font();
         seen["window"] = say(window->windowTitle(), size(window->size()),
-                             size(window->minimumSize()), font.family(), font.pointSize());
+                             size(window->minimumSize()), font.family(), font.pointSize(),
+                             window->testAttribute(Qt::WA_DeleteOnClose) ? "deleted on close" : "");
         for (QWidget *w : window->findChildren<QWidget *>()) {
             const QString widths = say(w->minimumWidth(), w->maximumWidth());
             QString &said = seen[w->objectName()];
@@ -427,7 +428,7 @@ private slots:
         row("progress texts", "Read FB data | Read FB data......"); // title, label
         // Range, modality, parent, shown after ms, least size, buttons.
         row("progress dialog", "0 100 WindowModal CrossPlotMap 1000 300x80 0");
-        row("window", "Offset-FB CrossPlot 922x700 922x700 Segoe UI 10");
+        row("window", "Offset-FB CrossPlot 922x700 922x700 Segoe UI 10 deleted on close");
         row("frame", "76 76");
         // Captions and labels with their colour; slider ranges, steps, value, ticks, widths.
         row("label_7", "Color setting:  #000000");
