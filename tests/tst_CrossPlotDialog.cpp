@@ -1,11 +1,23 @@
-#include "CrossPlotDialog.h"
+#include "CrossPlot.h"
 #include "KyBaseUtil.h"
 #include "KyProjectManager.h"
 
 #include <QtTest>
 #include <QtWidgets>
+#include <functional>
 
 namespace {
+
+// One line of what the user sees: the parts, separated by blanks.
+template <class... Parts> QString say(const Parts &...parts)
+{
+    return QStringList{QVariant(parts).toString()...}.join(' ').trimmed();
+}
+
+QString size(const QSize &size)
+{
+    return say(size.width()) + "x" + say(size.height());
+}
 
 const QString Key = "CrossPlot_CrossPlotDialog_";
 const QStringList FlagKeys{"plotCorrectFB", "plotErrorFB", "plotAllFB"};
@@ -23,35 +35,74 @@ QByteArray header(qint32 offsetLow, qint32 offsetHigh)
     return QByteArray(reinterpret_cast<const char *>(words), sizeof words);
 }
 
-// Presses OK, closing any box it opens from inside the box's own event loop. Returns what the
-// box showed (title, icon, buttons with their size when fixed, text), how many crossplot
-// windows are open, and the dialog's keys in the project store as "type value".
+// Triggers the plug-in's action as the host's menu does; returns the dialog that it showed.
+QDialog *openDialog()
+{
+    const QWidgetList before = QApplication::topLevelWidgets();
+    CrossPlot plugin;
+    std::unique_ptr<QAction> action(plugin.createAction());
+    action->trigger();
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (!before.contains(widget) && widget->isVisible() && widget->inherits("CrossPlotDialog"))
+            return static_cast<QDialog *>(widget);
+    return nullptr;
+}
+
+// Lets the user act, and answers each modal dialog from inside its own loop.
+void whileModal(const std::function<void()> &act, const std::function<void(QWidget *)> &answer)
+{
+    QObject polls; // ends the polling when it goes
+    std::function<void()> poll = [&] {
+        QTimer::singleShot(10, &polls, poll);
+        if (QWidget *modal = QApplication::activeModalWidget())
+            answer(modal);
+    };
+    QTimer::singleShot(10, &polls, poll);
+    act();
+}
+
+// Clicks OK and closes any box it opens. Returns what the box showed (title, icon, window icon,
+// buttons with their size when fixed, the spacer below, text), the crossplot windows open with
+// their type and offset labels, and the dialog's keys in the project store.
 QString pressOk(QDialog &dialog)
 {
     QStringList seen;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&seen] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            seen << box->windowTitle()
-                 << QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon());
-            for (QAbstractButton *b : box->buttons())
-                seen << b->text() + (b->minimumSize() == b->maximumSize()
-                                         ? QString(" %1x%2").arg(b->width()).arg(b->height())
-                                         : "");
-            seen << box->text();
-            box->buttons().value(0)->click();
+    const QImage logo = QIcon(":/resource/images/logo.ico").pixmap(16).toImage();
+    const auto click = [&dialog] {
+        QTest::mouseClick(dialog.findChild<QWidget *>("okButton"), Qt::LeftButton);
+    };
+    whileModal(click, [&seen, &logo](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (!box) { // no other dialog may open: named, then closed
+            seen << modal->metaObject()->className();
+            modal->close();
+            return;
         }
+        const QImage icon = box->windowIcon().pixmap(16).toImage();
+        seen << box->windowTitle()
+             << QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon())
+             << (icon.isNull()  ? "no icon"
+                 : icon == logo ? "logo.ico"
+                                : "?");
+        for (QAbstractButton *b : box->buttons())
+            seen << say(b->text(), b->minimumSize() == b->maximumSize() ? size(b->size()) : "");
+        auto *grid = static_cast<QGridLayout *>(box->layout());
+        if (QLayoutItem *last = grid->itemAtPosition(grid->rowCount() - 1, 0);
+            last && last->spacerItem())
+            seen << "spacer " + size(last->spacerItem()->sizeHint());
+        seen << box->text();
+        box->buttons().value(0)->click();
     });
-    poll.start(10);
-    dialog.findChild<QPushButton *>("okButton")->click();
-    int windows = 0;
-    for (QWidget *window : QApplication::topLevelWidgets())
-        windows += window->isVisible() && window->inherits("CrossPlotMap");
-    seen << QString("%1 windows").arg(windows);
+    QStringList windows;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->inherits("CrossPlotMap"))
+            windows << say(w->findChild<QLabel *>("forTypeLabel")->text(),
+                           w->findChild<QLabel *>("forOffsetRangeLabel")->text());
+    seen << say(windows.size(), "windows") << windows;
     for (QString key : QStringList{"fbName", "minOffset", "maxOffset"} + FlagKeys +
                            QStringList{"applyLVLCorr", "upVel", "upShift", "downVel", "downShift"})
         if (QVariant v = KyBaseUtil::projectValue(Key + key); v.isValid())
-            seen << v.typeName() + (" " + v.toString());
+            seen << say(v.typeName(), v);
     return seen.join(" | ");
 }
 
@@ -63,13 +114,111 @@ class tst_CrossPlotDialog : public QObject
 
     std::unique_ptr<QTemporaryDir> project;
 
+    // Opens a dialog through the action in a fresh project and looks at everything it shows.
+    QMap<QString, QString> lookAtDialog()
+    {
+        QMap<QString, QString> seen;
+        CrossPlot plugin;
+        seen["plug-in"] =
+            say(plugin.name(), "|", std::unique_ptr<QAction>(plugin.createAction())->text());
+        QDialog *dialog = openDialog();
+        if (!dialog)
+            return seen;
+        seen["dialog"] = say(dialog->windowTitle(), size(dialog->size()), dialog->font().family(),
+                             dialog->font().pointSize(), dialog->isModal() ? "modal" : "modeless",
+                             dialog->testAttribute(Qt::WA_DeleteOnClose) ? "deleted on close" : "");
+        for (QWidget *w : dialog->findChildren<QWidget *>()) {
+            QString &said = seen[w->objectName()];
+            if (auto *spin = qobject_cast<QSpinBox *>(w))
+                said = say(spin->minimum(), spin->maximum(), spin->singleStep(), spin->value(),
+                           spin->minimumWidth(), spin->maximumWidth());
+            else if (auto *button = qobject_cast<QAbstractButton *>(w))
+                said = say(button->text(), button->isChecked() ? "checked" : "");
+            else
+                said = w->property("text").toString();
+        }
+        auto *open = dialog->findChild<QPushButton *>("openButton");
+        seen["openButton"] +=
+            " " + say(size(open->maximumSize()),
+                      QMetaEnum::fromType<Qt::FocusPolicy>().valueToKey(open->focusPolicy()));
+        writeFile("picked.fb", header(0, 5000));
+        for (const QString answer : {"", "picked.fb"}) {
+            whileModal([open] { QTest::mouseClick(open, Qt::LeftButton); },
+                       [&](QWidget *modal) {
+                           auto *files = qobject_cast<QFileDialog *>(modal);
+                           if (!files) {
+                               modal->close(); // the rows then show what is missing
+                               return;
+                           }
+                           seen["Open dialog"] =
+                               say(files->windowTitle(), "|", files->nameFilters().join(';'), "|",
+                                   files->directory() == QDir(project->path()) ? "project" : "?");
+                           files->findChild<QLineEdit *>("fileNameEdit")->setText(answer);
+                           answer.isEmpty() ? files->reject()
+                                            : static_cast<QDialog *>(files)->accept();
+                       });
+            seen["Open answered with '" + answer + "'"] =
+                say(QFileInfo(dialog->findChild<QLineEdit *>("fbName")->text()).fileName(),
+                    dialog->findChild<QWidget *>("okButton")->isEnabled() ? "OK enabled"
+                                                                          : "OK disabled");
+        }
+        // OK takes the focus only once a usable file is named.
+        QApplication::setActiveWindow(dialog);
+        dialog->findChild<QWidget *>("okButton")->setFocus();
+        for (int tab = 0; tab < 3; ++tab) {
+            QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+            seen["Tab from okButton"] += dialog->focusWidget()->objectName() + " ";
+        }
+        const QPointer<QDialog> shown = dialog;
+        QTest::mouseClick(dialog->findChild<QWidget *>("cancelButton"), Qt::LeftButton);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        seen["Cancel"] =
+            say(shown ? "still there" : "gone",
+                KyBaseUtil::projectValue(Key + "fbName").isValid() ? "stored" : "nothing stored");
+        return seen;
+    }
+
 private slots:
     void init()
     {
         QApplication::closeAllWindows(); // the crossplot windows the previous test opened
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         project = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir::setCurrent(project->path())); // rows and messages name files relatively
         QVERIFY(KyProjectManager::instance().openProject(project->path()));
+    }
+
+    void face_data()
+    {
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const char *seen) { QTest::newRow(name) << seen; };
+        row("plug-in", "Offset-FB CrossPlot | Offset-FB CrossPlot"); // its name, its action
+        row("dialog", "Offset-FB CrossPlot 496x177 Segoe UI 10 modeless deleted on close");
+        row("label", "FB file:");
+        row("openButton", "<> 61x23 ClickFocus");
+        row("label_2", "Plot offset range:");
+        row("minOffset", "0 100000 100 0 71 61"); // range, step, value, widths
+        row("label_3", "to");
+        row("maxOffset", "0 100000 100 0 71 61");
+        row("label_6", "(both 0, no limit)");
+        row("label_4", "Plot FB type:");
+        row("plotCorrectFB", "Correct FB checked");
+        row("plotErrorFB", "Error FB");
+        row("plotAllFB", "Both");
+        row("okButton", "OK");
+        row("cancelButton", "Cancel");
+        row("Cancel", "gone nothing stored");
+        row("Tab from okButton", "cancelButton fbName minOffset ");
+        row("Open dialog", "Open | FB files (*.cal *.fb *.fit) | project");
+        row("Open answered with ''", "OK disabled");
+        row("Open answered with 'picked.fb'", "picked.fb OK enabled");
+    }
+
+    void face()
+    {
+        QFETCH(QString, expected);
+        static const QMap<QString, QString> seen = lookAtDialog();
+        QCOMPARE(seen.value(QTest::currentDataTag()), expected);
     }
 
     void okButton_data()
@@ -86,25 +235,34 @@ private slots:
         const QString pinkName = "white | white | pink | #000000 | white | white | ";
         const QString pinkRange = "white | white | white | #000000 | pink | pink | ";
         const QString opened =
-            usable + "2 windows | QString fb.cal | int %1 | int %2 | bool true | bool false | bool "
-                     "false | bool false | int 2000 | int 400 | int 7000 | int 0 | focus fbName";
-        const QString untouched = "0 windows | focus fbName";
-        const QString box = "Offset-FB CrossPlot | Critical | OK 85x27 | Error: the ";
-        const QString badRange =
-            pinkRange + box + "offset range is illegal. | 0 windows | focus minOffset";
-        const QString badFile = usable + box + "input file is illegal. | " + untouched;
-        const QString noOpen =
-            usable + "Error | Critical | Close | Error: fail to open the file: fb.cal | " +
-            untouched;
+            usable + "2 windows | Correct %1 | Correct %1 | QString fb.cal | int %2 | int %3 | "
+                     "bool true | bool false | bool false | bool false | int 2000 | "
+                     "int 400 | int 7000 | int 0 | focus okButton";
+        const QString untouched = "0 windows | focus ";
+        const QString box =
+            "Offset-FB CrossPlot | Critical | %1 | OK 85x27 | spacer 300x0 | Error: the ";
+        const QString badRange = pinkRange + box.arg("no icon") +
+                                 "offset range is illegal. | 0 windows | focus minOffset";
+        const QString badFile =
+            usable + box.arg("logo.ico") + "input file is illegal. | " + untouched + "okButton";
+        const QString noOpen = usable +
+                               "Error | Critical | no icon | Close | Error: fail to open "
+                               "the file: fb.cal | " +
+                               untouched + "okButton";
         const QByteArray good = header(0, 5000);
-        QTest::newRow("both offsets 0: no limit") << "" << good << QPoint() << opened.arg(0).arg(0);
-        QTest::newRow("offsets 10 to 20") << "" << good << QPoint(10, 20) << opened.arg(10).arg(20);
+        QTest::newRow("both offsets 0: no limit")
+            << "" << good << QPoint() << opened.arg("0 - 5000").arg(0).arg(0);
+        QTest::newRow("offsets 10 to 20")
+            << "" << good << QPoint(10, 20) << opened.arg("10 - 20").arg(10).arg(20);
         QTest::newRow("offsets 500 to 500") << "" << good << QPoint(500, 500) << badRange;
         // The range is checked first: a bad header does not matter then.
         QTest::newRow("offsets 600 to 500") << "" << good.left(4) << QPoint(600, 500) << badRange;
-        QTest::newRow("empty name") << "not named" << good << QPoint() << pinkName + untouched;
-        QTest::newRow("missing file") << "not written" << good << QPoint() << red + untouched;
-        QTest::newRow("zero-length file") << "" << QByteArray() << QPoint() << red + untouched;
+        QTest::newRow("empty name")
+            << "not named" << good << QPoint() << pinkName + untouched + "fbName";
+        QTest::newRow("missing file")
+            << "not written" << good << QPoint() << red + untouched + "fbName";
+        QTest::newRow("zero-length file")
+            << "" << QByteArray() << QPoint() << red + untouched + "fbName";
         QTest::newRow("no read permission") << "unreadable" << good << QPoint() << noOpen;
         QTest::newRow("removed after the name test") << "removed" << good << QPoint() << noOpen;
         QTest::newRow("11 bytes: no upper bound") << "" << good.left(11) << QPoint() << badFile;
@@ -124,8 +282,7 @@ private slots:
         if (setup == "unreadable" &&
             (!QFile::setPermissions("fb.cal", {}) || QFile("fb.cal").open(QIODevice::ReadOnly)))
             QSKIP("this process reads files whatever their mode");
-        CrossPlotDialog dialog;
-        dialog.show();
+        QDialog &dialog = *openDialog();
         auto *line = dialog.findChild<QLineEdit *>("fbName");
         auto *low = dialog.findChild<QSpinBox *>("minOffset");
         auto *high = dialog.findChild<QSpinBox *>("maxOffset");
@@ -137,8 +294,8 @@ private slots:
         low->setValue(offsets.x());
         QStringList seen{low->styleSheet(), high->styleSheet()};
         high->setValue(offsets.y());
-        line->setFocus();
-        pressOk(dialog); // a successful OK leaves the dialog open for another
+        line->setFocus(); // where the name was typed; clicking an enabled OK takes the focus
+        pressOk(dialog);  // a successful OK leaves the dialog open for another
         seen << line->styleSheet() << line->palette().color(QPalette::Text).name()
              << low->styleSheet() << high->styleSheet() << pressOk(dialog)
              << (dialog.isVisible() ? "focus " + dialog.focusWidget()->objectName() : "closed");
@@ -149,26 +306,31 @@ private slots:
     {
         QTest::addColumn<QVariantList>("flags"); // Correct, Error and Both as stored before
         QTest::addColumn<QString>("shown");      // the radio button plot<shown>FB
-        QTest::newRow("all false: Both, flags stay") << QVariantList{false, false, false} << "All";
-        QTest::newRow("Correct and Error: Correct") << QVariantList{true, true, false} << "Correct";
-        QTest::newRow("Error and Both: Error") << QVariantList{false, true, true} << "Error";
+        QTest::addColumn<QList<int>>("clicks");  // radio buttons clicked then, by flag
+        // Each click finds another flag set: a slot that leaves one behind shows.
+        QTest::newRow("all false: Both, flags stay")
+            << QVariantList{false, false, false} << "All" << QList<int>{2, 0, 1, 2, 1, 0, 2};
+        QTest::newRow("Correct and Error: Correct")
+            << QVariantList{true, true, false} << "Correct" << QList<int>{};
+        QTest::newRow("Error and Both: Error")
+            << QVariantList{false, true, true} << "Error" << QList<int>{};
     }
 
     void plotFlags()
     {
         QFETCH(QVariantList, flags);
         QFETCH(QString, shown);
+        QFETCH(QList<int>, clicks);
         for (int i = 0; i < FlagKeys.size(); ++i)
             KyBaseUtil::setProjectValue(Key + FlagKeys[i], flags[i]);
-        CrossPlotDialog dialog;
-        QVERIFY(dialog.findChild<QRadioButton *>("plot" + shown + "FB")->isChecked());
         writeFile("fb.cal", header(0, 5000));
-        dialog.findChild<QLineEdit *>("fbName")->setText("fb.cal");
+        KyBaseUtil::setProjectValue(Key + "fbName", "fb.cal");
+        QDialog &dialog = *openDialog();
+        QVERIFY(dialog.findChild<QRadioButton *>("plot" + shown + "FB")->isChecked());
         pressOk(dialog);
         for (int i = 0; i < FlagKeys.size(); ++i) // stored back as loaded
             QCOMPARE(KyBaseUtil::projectValue(Key + FlagKeys[i]), flags[i]);
-        // A click sets exactly the clicked button's flag, whichever was set before.
-        for (const int clicked : {2, 0, 1, 2, 1, 0, 2}) {
+        for (const int clicked : clicks) {
             QTest::mouseClick(dialog.findChild<QRadioButton *>(
                                   "plot" + QStringList{"Correct", "Error", "All"}[clicked] + "FB"),
                               Qt::LeftButton);

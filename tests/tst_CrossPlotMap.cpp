@@ -1,32 +1,417 @@
+#include "CrossPlot.h"
 #include "CrossPlotMap.h"
+#include "KyBaseUtil.h"
+#include "KyProjectManager.h"
 #include "PointPicker.h"
-
-#include <KyProjectManager.h>
 
 #include <QtTest>
 #include <QtWidgets>
+#include <functional>
 #include <qwt_color_map.h>
 #include <qwt_plot.h>
 #include <qwt_plot_grid.h>
+#include <qwt_plot_layout.h>
+#include <qwt_plot_picker.h>
 #include <qwt_plot_spectrogram.h>
+#include <qwt_scale_draw.h>
 #include <qwt_scale_widget.h>
+
+namespace {
+
+using Seen = QMap<QString, QString>;
+
+// One line of what the user sees: the parts, separated by blanks.
+template <class... Parts> QString say(const Parts &...parts)
+{
+    return QStringList{QVariant(parts).toString()...}.join(' ');
+}
+
+template <class Enum> QString key(Enum value)
+{
+    return QMetaEnum::fromType<Enum>().valueToKey(int(value));
+}
+
+QString pickerKey(const char *enumName, int value)
+{
+    const QMetaObject &meta = QwtPicker::staticMetaObject;
+    return meta.enumerator(meta.indexOfEnumerator(enumName)).valueToKey(value);
+}
+
+QString size(const QSize &size)
+{
+    return say(size.width()) + "x" + say(size.height());
+}
+
+QString describe(const QwtText &text)
+{
+    const QFont font = text.font();
+    return say(text.text(), say(font.pixelSize()) + "px", font.bold() ? "bold" : "normal",
+               text.color().name());
+}
+
+QString pixels(const QImage &image, std::initializer_list<QPoint> at)
+{
+    QStringList colors;
+    for (const QPoint &point : at)
+        colors << image.pixelColor(point).name();
+    return colors.join(' ');
+}
+
+// The stop positions, or the colours at them, of the spectrogram's map and the colour bar's.
+QString stops(const QwtPlot *plot, bool colours)
+{
+    const auto *spectrogram = static_cast<QwtPlotSpectrogram *>(
+        plot->itemList(QwtPlotItem::Rtti_PlotSpectrogram).value(0));
+    QStringList maps;
+    for (const QwtColorMap *map :
+         {spectrogram->colorMap(), plot->axisWidget(QwtPlot::yRight)->colorMap()}) {
+        QStringList seen;
+        const auto *linear = dynamic_cast<const QwtLinearColorMap *>(map);
+        for (double stop : linear ? linear->colorStops() : QVector<double>())
+            seen << (colours ? QColor(linear->rgb(QwtInterval(0, 1), stop)).name()
+                             : QString::number(stop, 'g', 9));
+        maps << seen.join(' ');
+    }
+    return maps.first() == maps.last() ? maps.first() : maps.join(" / ");
+}
+
+QwtPicker *picker(const QwtPlot *plot, const char *className)
+{
+    for (QwtPicker *picker : plot->canvas()->findChildren<QwtPicker *>())
+        if (picker->inherits(className))
+            return picker;
+    return nullptr;
+}
+
+// Counts replots: every replot hands the scales to the plot's grids.
+struct ReplotCounter : QwtPlotGrid
+{
+    int replots = 0;
+    void updateScaleDiv(const QwtScaleDiv &, const QwtScaleDiv &) override { ++replots; }
+};
+
+// Describes the progress dialog that a loading window shows.
+struct ProgressWatcher : QObject
+{
+    Seen &seen;
+    explicit ProgressWatcher(Seen &seen) : seen(seen) { qApp->installEventFilter(this); }
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        auto *progress = qobject_cast<QProgressDialog *>(object);
+        if (!progress || event->type() != QEvent::Show)
+            return false;
+        seen["progress texts"] = say(progress->windowTitle(), "|", progress->labelText());
+        seen["progress dialog"] =
+            say(progress->minimum(), progress->maximum(), key(progress->windowModality()),
+                progress->parentWidget()->metaObject()->className(), progress->minimumDuration(),
+                size(progress->minimumSize()), progress->findChildren<QAbstractButton *>().size());
+        return false;
+    }
+};
+
+QWidget *newTopLevel(const char *className, const std::function<void()> &act)
+{
+    const QWidgetList before = QApplication::topLevelWidgets();
+    act();
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (!before.contains(widget) && widget->isVisible() && widget->inherits(className))
+            return widget;
+    return nullptr;
+}
+
+// Opens a crossplot of picks.fb as the user does: the plug-in's action, then OK in its dialog.
+CrossPlotMap *openWindow(const QString &type, Seen &seen)
+{
+    for (const QString flag : {"Correct", "Error", "All"})
+        KyBaseUtil::setProjectValue("CrossPlot_CrossPlotDialog_plot" + flag + "FB", flag == type);
+    KyBaseUtil::setProjectValue("CrossPlot_CrossPlotDialog_fbName", "picks.fb");
+    CrossPlot plugin;
+    QWidget *dialog = newTopLevel("CrossPlotDialog", [&plugin] {
+        std::unique_ptr<QAction>(plugin.createAction())->trigger();
+    });
+    const ProgressWatcher watcher(seen);
+    QWidget *window = newTopLevel("CrossPlotMap", [dialog] {
+        QTest::mouseClick(dialog->findChild<QWidget *>("okButton"), Qt::LeftButton);
+    });
+    dialog->close();
+    return static_cast<CrossPlotMap *>(window);
+}
+
+// Lets the user act, and answers each menu or modal dialog from inside its own loop. Every poll
+// is a timer of its own: Qt does not fire a timer again while its slot runs a nested loop.
+void whileModal(const std::function<void()> &act, const std::function<void(QWidget *)> &answer)
+{
+    QObject polls; // ends the polling when it goes
+    std::function<void()> poll = [&] {
+        QTimer::singleShot(10, &polls, poll);
+        QWidget *popup = QApplication::activePopupWidget();
+        if (QWidget *modal = popup ? popup : QApplication::activeModalWidget())
+            answer(modal);
+    };
+    QTimer::singleShot(10, &polls, poll);
+    act();
+}
+
+} // namespace
 
 class tst_CrossPlotMap : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir dataDir; // also the project directory, which images are exported into
-    QString fbName;
+
+    // Opens a window as the user does and goes over all it shows, acting where a user acts.
+    Seen lookAtWindow()
+    {
+        Seen seen;
+        CrossPlotMap *window = openWindow("Correct", seen);
+        if (!window || !QTest::qWaitForWindowExposed(window))
+            return seen;
+        const QFont font = window->font();
+        seen["window"] = say(window->windowTitle(), size(window->size()),
+                             size(window->minimumSize()), font.family(), font.pointSize(),
+                             window->testAttribute(Qt::WA_DeleteOnClose) ? "deleted on close" : "");
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            const QString widths = say(w->minimumWidth(), w->maximumWidth());
+            QString &said = seen[w->objectName()];
+            if (auto *label = qobject_cast<QLabel *>(w))
+                said = label->text() + " " + w->palette().color(w->foregroundRole()).name();
+            else if (auto *button = qobject_cast<QPushButton *>(w))
+                said = say(button->text(), widths);
+            else if (auto *spin = qobject_cast<QSpinBox *>(w))
+                said = say(spin->minimum(), spin->maximum(), spin->singleStep(), spin->value(),
+                           widths);
+            else if (auto *s = qobject_cast<QSlider *>(w))
+                said = say(s->minimum(), s->maximum(), s->singleStep(), s->pageStep(), s->value(),
+                           key(s->tickPosition()), s->tickInterval(), widths);
+            else if (auto *frame = qobject_cast<QFrame *>(w))
+                said = say(frame->minimumHeight(), frame->maximumHeight());
+        }
+
+        QwtPlot *plot = window->plotWidget();
+        QWidget *canvas = plot->canvas();
+        const auto canvasShows = [canvas] {
+            // Above the picks and between two grid lines: only the background shows there.
+            return pixels(canvas->grab().toImage(), {QPoint(canvas->width() * 7 / 12, 5)});
+        };
+        auto *combo = window->findChild<QComboBox *>("backgroundColor");
+        QString &said = seen["backgroundColor"];
+        said = say(combo->currentIndex(), combo->minimumWidth(), combo->maximumWidth());
+        for (int item = 0; item < combo->count(); ++item) {
+            said += " '" + combo->itemText(item) + "'";
+            seen[say("swatch", item)] =
+                pixels(combo->itemIcon(item).pixmap(16).toImage(), {{8, 8}, {1, 1}, {0, 0}});
+        }
+        window->findChild<QWidget *>("pointSize")->setFocus();
+        for (int tab = 0; tab < 8; ++tab) {
+            QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+            seen[tab < 4 ? "Tab from pointSize" : "Tab on"] +=
+                window->focusWidget()->objectName() + " ";
+        }
+        seen["canvas at first"] = canvasShows();
+        for (int item : {1, 2, 3, 0}) {
+            // The popup ignores a click that comes sooner than a double click after it opened.
+            combo->showPopup();
+            for (int at = combo->currentIndex(); at != item; at += item > at ? 1 : -1)
+                QTest::keyClick(combo->view(), item > at ? Qt::Key_Down : Qt::Key_Up);
+            QTest::keyClick(combo->view(), Qt::Key_Return);
+            seen[say("canvas after picking item", item)] = canvasShows();
+        }
+
+        ReplotCounter counter;
+        counter.attach(plot);
+        const auto colours = [&](const QString &after) {
+            QStringList controls;
+            for (const QString colour : {"cyan", "green", "yellow"})
+                for (const QString control : {"Slider", "Spin"})
+                    controls << window->findChild<QWidget *>(colour + control)
+                                    ->property("value")
+                                    .toString();
+            seen["controls " + after] = controls.join(' ');
+            seen["stops " + after] = stops(plot, false);
+            seen["colours " + after] = stops(plot, true);
+            seen["replots " + after] = say(std::exchange(counter.replots, 0));
+        };
+        colours("at first");
+        for (int page = 0; page < 3; ++page)
+            QTest::keyClick(window->findChild<QWidget *>("cyanSlider"), Qt::Key_PageUp);
+        colours("after cyan PageUp x3");
+        window->findChild<QSpinBox *>("yellowSpin")->selectAll();
+        QTest::keyClicks(window->findChild<QWidget *>("yellowSpin"), "70");
+        colours("after typing 70 in yellow");
+        for (const QString after : {"after Reset", "after Reset again"}) {
+            QTest::mouseClick(window->findChild<QWidget *>("resetColorSetting"), Qt::LeftButton);
+            colours(after);
+        }
+
+        // The saved plot must look like the plot without the tracker, though the mouse is on it.
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(canvas, &leave);
+        const QImage plotAlone = plot->grab().toImage();
+        const QwtPicker *tracker = picker(plot, "PointPicker");
+        for (const auto &save :
+             QList<QPair<int, QString>>{{0, "result"}, {1, "Window.Png"}, {0, "map.bmp"}}) {
+            QString &said = seen[say("entry", save.first, "given", save.second)];
+            const auto showMenu = [window] {
+                QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5));
+                QApplication::sendEvent(window, &event);
+            };
+            whileModal(showMenu, [&](QWidget *modal) {
+                if (auto *menu = qobject_cast<QMenu *>(modal)) {
+                    QStringList entries;
+                    for (QAction *action : menu->actions())
+                        entries << action->text();
+                    seen["menu"] = entries.join(" | ");
+                    if (QAction *entry = menu->actions().value(save.first))
+                        QTest::mouseClick(menu, Qt::LeftButton, {},
+                                          menu->actionGeometry(entry).center());
+                    else
+                        menu->close();
+                } else if (auto *files = qobject_cast<QFileDialog *>(modal)) {
+                    // The modal dialog keeps the real mouse away: this one enters and moves.
+                    QEnterEvent enter(canvas->rect().center(), {}, {});
+                    QApplication::sendEvent(canvas, &enter);
+                    QMouseEvent move(QEvent::MouseMove, canvas->rect().center(), Qt::NoButton, {},
+                                     {});
+                    QApplication::sendEvent(canvas, &move);
+                    said = say(files->windowTitle(), "|", files->nameFilters().join(';'), "|",
+                               files->directory() == QDir(dataDir.path()) ? "project" : "?");
+                    seen["tracker while saving"] = tracker->isActive() ? "active" : "inactive";
+                    files->findChild<QLineEdit *>("fileNameEdit")->setText(save.second);
+                    static_cast<QDialog *>(files)->accept();
+                } else {
+                    modal->close(); // nothing else may open: the rows then show what is missing
+                }
+            });
+            const QStringList written = QDir(dataDir.path()).entryList({save.second + "*"});
+            const QImage image(dataDir.filePath(written.value(0)));
+            seen[say("entry", save.first, "given", save.second, "writes")] =
+                say(written.join(' '), image.convertToFormat(plotAlone.format()) == plotAlone
+                                           ? "the plot alone"
+                                           : size(image.size()));
+        }
+        seen["tracker after saving"] = tracker->isEnabled() ? "enabled" : "disabled";
+        lookAtPlot(window, seen);
+        window->close();
+        for (const QString type : {"Error", "All"}) { // the labels of other windows on the file
+            Seen other;
+            QWidget *labels = openWindow(type, other);
+            seen[type + " window labels"] =
+                say(labels->findChild<QLabel *>("forTypeLabel")->text(), "|",
+                    labels->findChild<QLabel *>("forFBNumLabel")->text());
+            labels->close();
+        }
+        return seen;
+    }
+
+    void lookAtPlot(CrossPlotMap *window, Seen &seen)
+    {
+        QwtPlot *plot = window->plotWidget();
+        const QStringList axes{"yLeft", "yRight", "xBottom", "xTop"};
+        for (int axis = 0; axis < axes.size(); ++axis) {
+            const QwtScaleDiv &div = plot->axisScaleDiv(axis);
+            seen[axes[axis] + " title"] = describe(plot->axisTitle(axis));
+            seen[axes[axis] + " scale"] = say(
+                div.lowerBound(), div.upperBound(), plot->axisScaleDraw(axis)->label(1500).text(),
+                plot->axisEnabled(axis), plot->axisWidget(axis)->spacing(),
+                plot->plotLayout()->alignCanvasToScale(axis) ? "aligned" : "free");
+        }
+        seen["bottom label of 1999999.6"] =
+            plot->axisScaleDraw(QwtPlot::xBottom)->label(1999999.6).text();
+        seen["plot title"] = describe(plot->title());
+        seen["footer"] = plot->footer().text();
+        const QMargins margins = plot->contentsMargins();
+        seen["margins"] = say(margins.left(), margins.top(), margins.right(), margins.bottom());
+        const auto *grid =
+            static_cast<QwtPlotGrid *>(plot->itemList(QwtPlotItem::Rtti_PlotGrid).value(0));
+        const QPen gridPen = grid->majorPen();
+        seen["grid"] = say(gridPen.color().name(), gridPen.widthF(), key(gridPen.style()),
+                           grid->xMinEnabled() || grid->yMinEnabled() ? "minor on" : "minor off");
+        const QwtScaleWidget *bar = plot->axisWidget(QwtPlot::yRight);
+        seen["colour bar"] = say(bar->isColorBarEnabled(), bar->colorBarInterval().minValue(),
+                                 bar->colorBarInterval().maxValue());
+        QWidget *canvas = plot->canvas();
+        const QImage before = canvas->grab().toImage();
+        for (int step = 0; step < 4; ++step)
+            QTest::keyClick(window->findChild<QWidget *>("pointSize"), Qt::Key_Up);
+        seen["after point size 8"] = say(canvas->grab().toImage() == before ? "same" : "redrawn",
+                                         seen["colour bar"], bar->title().text());
+
+        // The picks end at 3000 m and 2100 ms: the ends of the scales are whole numbers.
+        const QwtScaleMap x = plot->canvasMap(QwtPlot::xBottom);
+        const QwtScaleMap y = plot->canvasMap(QwtPlot::yLeft);
+        const QPoint lowerLeft(x.p1(), y.p1()), upperRight(x.p2(), y.p2());
+        const QPoint lowerRight(x.p2(), y.p1()), upperLeft(x.p1(), y.p2());
+        QwtPicker *tracker = picker(plot, "PointPicker"), *velocity = picker(plot, "velPicker");
+        const auto textAt = [](QwtPicker *picker, const QPoint &at) {
+            const QwtText text = picker->trackerText(at);
+            return text.isEmpty() ? "no text"
+                                  : say(text.text(), "in", text.color().name(), "on",
+                                        text.backgroundBrush().color().name(QColor::HexArgb));
+        };
+        for (const QPoint &at : {lowerLeft, upperRight}) {
+            QTest::mouseMove(canvas, at);
+            seen[at == lowerLeft ? "tracker at lower left" : "tracker at upper right"] =
+                (tracker->isActive() ? "" : "inactive: ") + textAt(tracker, at);
+        }
+        seen["tracker"] = say(pickerKey("DisplayMode", tracker->trackerMode()),
+                              pickerKey("RubberBand", tracker->rubberBand()),
+                              tracker->rubberBandPen().color().name());
+        const QPen pen = velocity->rubberBandPen();
+        seen["velocity"] =
+            say(pickerKey("DisplayMode", velocity->trackerMode()),
+                pickerKey("RubberBand", velocity->rubberBand()), pen.color().name(), pen.widthF(),
+                key(pen.style()), key(pen.capStyle()), key(pen.joinStyle()));
+        // A line starts with a click and ends with the next one; these run backwards.
+        QTest::mousePress(canvas, Qt::LeftButton, {}, upperRight);
+        QTest::mouseMove(canvas, lowerLeft);
+        seen["velocity while the button is held"] = textAt(velocity, lowerLeft);
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, lowerLeft);
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, lowerLeft);
+        for (const auto &line :
+             QList<QPair<QString, QPoint>>{{"before the mouse moves", upperRight},
+                                           {"to the lower left", lowerLeft},
+                                           {"along the top", upperLeft},
+                                           {"down the right", lowerRight}}) {
+            QTest::mouseClick(canvas, Qt::LeftButton, {}, upperRight);
+            QTest::mouseMove(canvas, line.second);
+            seen["velocity " + line.first] = textAt(velocity, line.second);
+            QTest::mouseClick(canvas, Qt::LeftButton, {}, line.second);
+        }
+        seen["velocity after the second click"] = velocity->isActive() ? "active" : "inactive";
+
+        // Only presses of the left button alone toggle the text; the lowest held one is pressed.
+        for (const auto &press : QList<QPair<QString, Qt::MouseButtons>>{
+                 {"left", Qt::LeftButton},
+                 {"right", Qt::RightButton},
+                 {"left with right held", Qt::LeftButton | Qt::RightButton},
+                 {"left again", Qt::LeftButton}}) {
+            const Qt::MouseButtons held = press.second;
+            const auto button = Qt::MouseButton(int(held) & -int(held));
+            QMouseEvent down(QEvent::MouseButtonPress, lowerLeft, button, held, Qt::NoModifier);
+            QApplication::sendEvent(canvas, &down);
+            QMouseEvent up(QEvent::MouseButtonRelease, lowerLeft, button, held & ~button, {});
+            QApplication::sendEvent(canvas, &up);
+            seen["tracker after a press of " + press.first] = textAt(tracker, lowerLeft);
+        }
+    }
+
+    const Seen &seen()
+    {
+        static const Seen seen = lookAtWindow();
+        return seen;
+    }
 
 private slots:
     void initTestCase()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QVERIFY(QDir::setCurrent(dataDir.path()));
         QVERIFY(KyProjectManager::instance().openProject(dataDir.path()));
         // A 16-byte header (record count, an unused word, offsets 0..3000 m) and 84-byte records
         // (offset at byte 8, time as float32 at 60, class at 64): 30 correct picks along a
         // 2500 m/s line and one at 2900 m and 2000 ms, then 1000 error picks.
-        QFile file(dataDir.filePath(QStringLiteral("picks.fb")));
+        QFile file("picks.fb");
         QVERIFY(file.open(QIODevice::WriteOnly));
         QDataStream out(&file);
         out.setByteOrder(QDataStream::LittleEndian);
@@ -42,176 +427,164 @@ private slots:
         record(2900, 2000.0f, 0);
         for (int error = 0; error < 1000; ++error)
             record(1000, 100.0f, 2);
-        fbName = file.fileName();
     }
 
-    void infoLabels_data()
+    void window_data()
     {
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<QString>("count");
-
-        QTest::newRow("correct, share rounded down") << QStringLiteral("Correct") << "30 ( 2.91% )";
-        QTest::newRow("error, share rounded up") << QStringLiteral("Error") << "1,000 ( 97.09% )";
-        QTest::newRow("both") << QStringLiteral("Both") << "1,030 ( 100.00% )";
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const char *seen) { QTest::newRow(name) << seen; };
+        row("progress texts", "Read FB data | Read FB data......"); // title, label
+        // Range, modality, parent, shown after ms, least size, buttons.
+        row("progress dialog", "0 100 WindowModal CrossPlotMap 1000 300x80 0");
+        row("window", "Offset-FB CrossPlot 922x700 922x700 Segoe UI 10 deleted on close");
+        row("frame", "76 76");
+        // Captions and labels with their colour; slider ranges, steps, value, ticks, widths.
+        row("label_7", "Color setting:  #000000");
+        row("label_8", "Cyan #000000");
+        row("cyanSlider", "0 100 1 10 15 TicksAbove 10 101 101");
+        row("cyanSpin", "0 100 1 15 51 51");
+        row("label_9", "Green #000000");
+        row("greenSlider", "0 100 1 10 25 TicksAbove 10 101 101");
+        row("greenSpin", "0 100 1 25 51 51");
+        row("label_10", "Yellow #000000");
+        row("yellowSlider", "0 100 1 10 55 TicksAbove 10 101 101");
+        row("yellowSpin", "0 100 1 55 51 51");
+        row("resetColorSetting", "Reset 0 61");
+        row("label_6", "Point size: #000000");
+        row("pointSize", "1 20 1 4 51 51");
+        row("label_3", "B.G. color: #000000");
+        row("backgroundColor", "0 45 45 '' '' '' ''"); // current item, widths, item texts
+        row("Tab from pointSize", "backgroundColor cyanSlider cyanSpin greenSlider ");
+        row("Tab on", "greenSpin yellowSlider yellowSpin resetColorSetting ");
+        row("label_15", "FB type: #000000");
+        row("forTypeLabel", "Correct #aa0000");
+        row("label_5", "Offset: #000000");
+        row("forOffsetRangeLabel", "0 - 3000 #aa0000");
+        row("label_16", "Number of FBs: #000000");
+        row("forFBNumLabel", "30 ( 2.91% ) #aa0000"); // the share rounded down
+        row("Error window labels", "Error | 1,000 ( 97.09% )");
+        row("All window labels", "Both | 1,030 ( 100.00% )");
+        // Each swatch: its colour inside a grey border on white.
+        row("swatch 0", "#ffffff #505050 #ffffff");
+        row("swatch 1", "#f0f0f0 #505050 #ffffff");
+        row("swatch 2", "#64c8ff #505050 #ffffff");
+        row("swatch 3", "#32c864 #505050 #ffffff");
+        row("canvas at first", "#ffffff");
+        row("canvas after picking item 1", "#f0f0f0");
+        row("canvas after picking item 2", "#64c8ff");
+        row("canvas after picking item 3", "#32c864");
+        row("canvas after picking item 0", "#ffffff");
+        // The spin slots divide in single precision; Reset moves only the sliders it must.
+        row("controls at first", "15 15 25 25 55 55");
+        row("stops at first", "0 0.150000006 0.25 0.550000012 1");
+        row("colours at first", "#0000ff #00ffff #00ff00 #ffff00 #ff0000");
+        row("controls after cyan PageUp x3", "45 45 25 25 55 55");
+        row("stops after cyan PageUp x3", "0 0.25 0.449999988 0.550000012 1");
+        row("colours after cyan PageUp x3", "#0000ff #00ff00 #00ffff #ffff00 #ff0000");
+        row("replots after cyan PageUp x3", "3");
+        row("controls after typing 70 in yellow", "45 45 25 25 70 70");
+        row("stops after typing 70 in yellow", "0 0.25 0.449999988 0.699999988 1");
+        row("replots after typing 70 in yellow", "2");
+        row("controls after Reset", "15 15 25 25 55 55");
+        row("stops after Reset", "0 0.150000006 0.25 0.550000012 1");
+        row("replots after Reset", "2");
+        row("replots after Reset again", "0");
+        row("menu", "Save plot to image file | Save window to image file");
+        row("entry 0 given result", "Save plot to image | Images (*.png) | project");
+        row("entry 0 given result writes", "result.png the plot alone");
+        row("entry 1 given Window.Png", "Save window to mage | Images (*.png) | project");
+        row("entry 1 given Window.Png writes", "Window.Png 922x700");
+        row("entry 0 given map.bmp", "Save plot to image | Images (*.png) | project");
+        row("entry 0 given map.bmp writes", "map.bmp.png the plot alone");
+        row("tracker while saving", "active");
+        row("tracker after saving", "enabled");
     }
 
-    void infoLabels()
+    void window()
     {
-        QFETCH(QString, type);
-        QFETCH(QString, count);
-
-        const CrossPlotMap window(
-            CrossPlotParam{fbName, type == "Correct", type == "Error", type == "Both"});
-        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("forTypeLabel"))->text(), type);
-        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("forFBNumLabel"))->text(), count);
+        QFETCH(QString, expected);
+        QCOMPARE(seen().value(QTest::currentDataTag()), expected);
     }
 
-    void shownPlot()
+    void plot_data()
     {
-        CrossPlotMap window(CrossPlotParam{fbName});
-        QwtPlot *plot = window.plotWidget();
-        QWidget *canvas = plot->canvas();
-        // Already before showing: laid out from label margins that do not fit, the canvas map,
-        // which places data, grid and pickers, would disagree with the labels the scale draws.
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const char *seen) { QTest::newRow(name) << seen; };
+        row("plot title", "Offset-FB CrossPlot 18px normal #800000");
+        row("xTop title", "  6px bold #000000");
+        row("xBottom title", "Offset (m) 13px bold #000000");
+        row("yLeft title", "FB Time (ms) 13px bold #000000");
+        row("yRight title", "FB Density 15px bold #800000");
+        // Bounds, the label of 1500, shown, spacing, canvas aligned to the scale ends.
+        row("xTop scale", "0 3000 1,500 true 10 aligned");
+        row("xBottom scale", "0 3000 1500 true 10 aligned");
+        row("yLeft scale", "0 2100 1500 true 10 aligned");
+        row("yRight scale", "0 20 1,500 true 10 aligned");
+        row("bottom label of 1999999.6", "2000000");
+        row("colour bar", "true 0 20");
+        row("after point size 8", "redrawn true 0 20 FB Density");
+        row("footer", "FB file: picks.fb");
+        row("margins", "15 15 15 15");
+        row("grid", "#a0a0a4 0 DotLine minor off");
+        row("tracker", "ActiveOnly CrossRubberBand #0000ff");
+        row("tracker at lower left", "(0 m, 0 ms) in #000000 on #c8ffffff");
+        row("tracker at upper right", "(3000 m, 2100 ms) in #000000 on #c8ffffff");
+        row("velocity", "ActiveOnly CrossRubberBand #000000 2 DashLine SquareCap BevelJoin");
+        row("velocity while the button is held", "no text");
+        row("velocity before the mouse moves", "no text");
+        row("velocity to the lower left", " ( V = 1429 m/s )  in #800000 on #c8ffffff");
+        row("velocity along the top", " ( V = inf m/s )  in #800000 on #c8ffffff");
+        row("velocity down the right", " ( V = 0 m/s )  in #800000 on #c8ffffff");
+        row("velocity after the second click", "inactive");
+        row("tracker after a press of left", "no text");
+        row("tracker after a press of right", "no text");
+        row("tracker after a press of left with right held", "no text");
+        row("tracker after a press of left again", "(0 m, 0 ms) in #000000 on #c8ffffff");
+    }
+
+    void plot()
+    {
+        QFETCH(QString, expected);
+        QCOMPARE(seen().value(QTest::currentDataTag()), expected);
+    }
+
+    void scaleMatchesCanvasBeforeShowing()
+    {
+        // Laid out from label margins that do not fit, the canvas map, which places the data,
+        // the grid and the pickers, would disagree with the labels that the scale draws.
+        const CrossPlotMap window(CrossPlotParam{"picks.fb"});
+        const QwtPlot *plot = window.plotWidget();
         const QwtScaleWidget *scale = plot->axisWidget(QwtPlot::xBottom);
-        const double shift = scale->x() - canvas->x();
         const QwtScaleMap drawn = scale->scaleDraw()->scaleMap();
+        const double shift = scale->x() - plot->canvas()->x();
         QCOMPARE(plot->canvasMap(QwtPlot::xBottom).p1(), drawn.p1() + shift);
         QCOMPARE(plot->canvasMap(QwtPlot::xBottom).p2(), drawn.p2() + shift);
-
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        // The latest pick at 2000 ms plus the margin; single picks top the density scale at 20.
-        QCOMPARE(plot->axisScaleDiv(QwtPlot::yLeft).interval(), QwtInterval(0.0, 2100.0));
-        QCOMPARE(plot->axisWidget(QwtPlot::yRight)->colorBarInterval(), QwtInterval(0.0, 20.0));
-        QCOMPARE(plot->footer().text(), QStringLiteral("FB file: ") + fbName);
-
-        // The exported image is the plot as it looks without the tracker.
-        const QImage withoutTracker = plot->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        // Not blank: density cells in colour; the grid and the frame, nearly grey, turn grey
-        // at four bits a channel.
-        const QImage cells = withoutTracker.copy(canvas->geometry());
-        QVERIFY(!cells.convertToFormat(QImage::Format_RGB444).allGray());
-        QTest::mouseMove(canvas, canvas->rect().center());
-        QVERIFY(window.pointTracker()->isActive());
-        const QString image = dataDir.filePath(QStringLiteral("plot.png"));
-        QVERIFY(window.savePlotImage(image));
-        QCOMPARE(QImage(image).convertToFormat(QImage::Format_RGB32), withoutTracker);
-        QVERIFY(window.pointTracker()->isEnabled());
-
-        // Only left presses toggle the tracker text, asked through the public base as the
-        // library does while the mouse moves. Of the buttons held, the lowest is pressed.
-        const QwtPicker *tracker = window.pointTracker();
-        const auto pressHides = [canvas, tracker](Qt::MouseButtons held) {
-            QMouseEvent press(QEvent::MouseButtonPress, QPoint(40, 30),
-                              Qt::MouseButton(int(held) & -int(held)), held, Qt::NoModifier);
-            QApplication::sendEvent(canvas, &press);
-            return tracker->trackerText({40, 30}).isEmpty();
-        };
-        QVERIFY(pressHides(Qt::LeftButton));
-        QVERIFY(pressHides(Qt::RightButton));
-        QVERIFY(pressHides(Qt::LeftButton | Qt::RightButton));
-        QVERIFY(!pressHides(Qt::LeftButton));
-
-        window.findChild<QComboBox *>(QStringLiteral("backgroundColor"))->setCurrentIndex(2);
-        QCOMPARE(plot->canvasBackground().color(), QColor(100, 200, 255));
-        window.findChild<QSpinBox *>(QStringLiteral("pointSize"))->setValue(8);
-        QCOMPARE(plot->axisWidget(QwtPlot::yRight)->colorBarInterval(), QwtInterval(0.0, 20.0));
     }
 
-    void colorControls_data()
+    void trackerRounds_data()
     {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<int>("value"); // for the Reset button, cyan's value before the click
-        QTest::addColumn<int>("replots");
-        QTest::addColumn<QVector<double>>("stops");
-        QTest::addColumn<QList<QColor>>("colors");
-
-        // The spin slots divide in single precision, Reset sets exact ratios.
-        const QList<QColor> order{Qt::blue, Qt::cyan, Qt::green, Qt::yellow, Qt::red};
-        QTest::newRow("as constructed, reset at default")
-            << "resetColorSetting" << 15 << 0 << QVector<double>{0, 0.15f, 0.25, 0.55f, 1} << order;
-        QTest::newRow("reset after only cyan moved")
-            << "resetColorSetting" << 90 << 1 << QVector<double>{0, 0.15f, 0.25, 0.55, 1} << order;
-        QTest::newRow("cyan spin to 40, past green")
-            << "cyanSpin" << 40 << 1 << QVector<double>{0, 0.25, 0.4f, 0.55f, 1}
-            << QList<QColor>{Qt::blue, Qt::green, Qt::cyan, Qt::yellow, Qt::red};
-        QTest::newRow("green slider to 30")
-            << "greenSlider" << 30 << 1 << QVector<double>{0, 0.15f, 0.3f, 0.55f, 1} << order;
-        QTest::newRow("yellow slider to 70")
-            << "yellowSlider" << 70 << 1 << QVector<double>{0, 0.15f, 0.25, 0.7f, 1} << order;
+        QTest::addColumn<QPoint>("pixel");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("812.6 m, 87.4 ms") << QPoint(8126, 9126) << "(813 m, 87 ms)";
+        QTest::newRow("1499.4 m, 87.6 ms") << QPoint(14994, 9124) << "(1499 m, 88 ms)";
     }
 
-    void colorControls()
+    void trackerRounds()
     {
-        QFETCH(QString, control);
-        QFETCH(int, value);
-        QFETCH(int, replots);
-        QFETCH(QVector<double>, stops);
-        QFETCH(QList<QColor>, colors);
-
-        const CrossPlotMap window(CrossPlotParam{fbName});
-        QwtPlot *plot = window.plotWidget();
-        auto *reset = window.findChild<QAbstractButton *>(control);
-        if (reset)
-            window.findChild<QSpinBox *>(QStringLiteral("cyanSpin"))->setValue(value);
-        // Every replot hands the scales to the grids, so this one counts replots.
-        struct ReplotCounter : QwtPlotGrid
-        {
-            int replots = 0;
-            void updateScaleDiv(const QwtScaleDiv &, const QwtScaleDiv &) override { ++replots; }
-        } counter;
-        counter.attach(plot);
-        if (reset)
-            reset->click();
-        else
-            window.findChild<QWidget *>(control)->setProperty("value", value);
-        QCOMPARE(counter.replots, replots);
-
-        const QwtPlotItemList items = plot->itemList(QwtPlotItem::Rtti_PlotSpectrogram);
-        QCOMPARE(items.size(), 1);
-        for (const QwtColorMap *map : {static_cast<QwtPlotSpectrogram *>(items.first())->colorMap(),
-                                       plot->axisWidget(QwtPlot::yRight)->colorMap()}) {
-            const auto *linear = dynamic_cast<const QwtLinearColorMap *>(map);
-            QVERIFY(linear);
-            QCOMPARE(linear->colorStops(), stops);
-            QList<QColor> atStops;
-            for (double stop : stops)
-                atStops << QColor(linear->rgb(QwtInterval(0.0, 1.0), stop));
-            QCOMPARE(atStops, colors);
-        }
-    }
-
-    void exportSuffix_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("written");
-
-        QTest::newRow("no suffix") << QStringLiteral("result") << "result.png";
-        QTest::newRow("upper-case png suffix kept") << QStringLiteral("Upper.Png") << "Upper.Png";
-        QTest::newRow("other suffix, png appended") << QStringLiteral("map.bmp") << "map.bmp.png";
-    }
-
-    void exportSuffix()
-    {
-        QFETCH(QString, typed);
-        QFETCH(QString, written);
-
-        CrossPlotMap window(CrossPlotParam{fbName});
-        QTimer poll;
-        connect(&poll, &QTimer::timeout, [&typed] {
-            // Accepting the dialog ends its exec() only once that loop runs.
-            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (dialog && QThread::currentThread()->loopLevel() > 0) {
-                dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(typed);
-                static_cast<QDialog *>(dialog)->accept();
-            }
-        });
-        poll.start(10);
-        QMetaObject::invokeMethod(&window, "slot_savePlot");
-        // Into the project directory, where the dialog opens.
-        QCOMPARE(QDir(dataDir.path()).entryList({typed + '*'}), QStringList{written});
-        QCOMPARE(QImage(dataDir.filePath(written)).size(), window.plotWidget()->size());
+        QFETCH(QPoint, pixel);
+        // Without frame, margins or axes, pixel (x, y) is x / 10 m and (10000 - y) / 10 ms.
+        QwtPlot plot;
+        static_cast<QFrame *>(plot.canvas())->setFrameStyle(QFrame::NoFrame);
+        plot.enableAxis(QwtPlot::yLeft, false);
+        plot.enableAxis(QwtPlot::xBottom, false);
+        plot.plotLayout()->setCanvasMargin(0);
+        plot.setAxisScale(QwtPlot::xBottom, 0.0, 2000.0);
+        plot.setAxisScale(QwtPlot::yLeft, 0.0, 1000.0);
+        plot.resize(20001, 10001);
+        plot.updateLayout();
+        plot.replot();
+        const PointPicker tracker(plot.canvas());
+        QTEST(static_cast<const QwtPicker &>(tracker).trackerText(pixel).text(), "text");
     }
 };
 

@@ -355,6 +355,9 @@ void CrossPlotMap::setupPlot()
     pointPicker->setRubberBandPen(QPen(Qt::blue));
 
     new velPicker(qwtPlot->canvas());
+    // The pickers make the canvas take the focus by Tab, and it lies between the background
+    // combo and the cyan slider in the focus chain; a click on it still gives it the focus.
+    qwtPlot->canvas()->setFocusPolicy(Qt::ClickFocus);
 
     spectrogram = new QwtPlotSpectrogram;
     spectrogram->setRenderThreadCount(0);
