@@ -9,8 +9,17 @@ using Values = QVector<std::tuple<int, int, double>>; // column, row, value of e
 
 DensityMatrix resample(const DensityGrid::Result &grid, int low, int high, int pointSize)
 {
-    return DensityGrid::resample(grid.cells.get(), grid.cellCount, low, high, grid.timeMax,
-                                 pointSize);
+    return DensityGrid::resample(grid, low, high, pointSize);
+}
+
+using Cells = QVector<std::tuple<int, int, int>>; // offset edge, time edge, count
+
+Cells cellsOf(const DensityGrid::Result &grid)
+{
+    Cells found;
+    for (int k = 0; k < grid.occupiedCount; ++k)
+        found.append({grid.cells[k].offsetEdge, grid.cells[k].timeEdge, grid.cells[k].count});
+    return found;
 }
 
 Values valuesOf(const DensityMatrix &matrix)
@@ -25,6 +34,7 @@ Values valuesOf(const DensityMatrix &matrix)
 } // namespace
 
 Q_DECLARE_METATYPE(Values)
+Q_DECLARE_METATYPE(Cells)
 
 class tst_DensityGrid : public QObject
 {
@@ -38,8 +48,7 @@ private slots:
         QCOMPARE(grid.timeMax, 137);
         QCOMPARE(grid.cellCount, 25 * 34);
         QCOMPARE(grid.densityMax, 20);
-        for (int k = 0; k < grid.cellCount; ++k)
-            QCOMPARE(grid.cells[k].count, k == 77 ? 1 : 0);
+        QCOMPARE(cellsOf(grid), (Cells{{8, 36, 1}}));
         // Point size 4, then 5 and back to 4: the same matrix again.
         const DensityMatrix first = resample(grid, 0, 100, 4), other = resample(grid, 0, 100, 5);
         QCOMPARE(QPoint(other.columns, other.rows), QPoint(20, 27));
@@ -88,6 +97,76 @@ private slots:
         QTEST(QSize(matrix.columns, matrix.rows), "size");
         QCOMPARE(matrix.values.size(), matrix.columns * matrix.rows);
         QTEST(valuesOf(matrix), "values");
+    }
+
+    // Grids far larger than their picks keep their occupied cells only, in offset-major order.
+    void largeGrid_data()
+    {
+        QTest::addColumn<Ints>("offsets");
+        QTest::addColumn<Ints>("times");
+        QTest::addColumn<int>("high");
+        QTest::addColumn<int>("zeroPicks");
+        QTest::addColumn<qint64>("cellCount");
+        QTest::addColumn<Cells>("cells");
+        QTest::addColumn<int>("densityMax");
+        QTest::addColumn<Values>("values"); // at point size 20
+
+        // 2000 x 15025 fine cells; at point size 20 a matrix of 400 x 3005.
+        QTest::newRow("one wild time of 60,000 ms in an 8 km window")
+            << Ints{-7996, 10, 11} << Ints{60000, 37, 38} << 8000 << 0 << qint64(30050000)
+            << Cells{{8, 36, 2}, {7996, 60000, 1}} << 20 << Values{{0, 1, 2.0}, {399, 2999, 1.0}};
+        QTest::newRow("2,000,000,000 zero picks in one cell, a stored pick beside them")
+            << Ints{5} << Ints{0} << 1000 << 2000000000 << qint64(6250)
+            << Cells{{0, 0, 2000000000}, {4, 0, 1}} << 2000000000 << Values{{0, 0, 1000000000.5}};
+        QTest::newRow("zero picks outside the window are not counted")
+            << Ints{5} << Ints{0} << 1000 << 0 << qint64(6250) << Cells{{4, 0, 1}} << 20
+            << Values{{0, 0, 1.0}};
+    }
+
+    void largeGrid()
+    {
+        QFETCH(Ints, offsets);
+        QFETCH(Ints, times);
+        QFETCH(int, high);
+        QFETCH(int, zeroPicks);
+        const auto grid = DensityGrid::build(offsets, times, 0, high, zeroPicks);
+        QTEST(grid.cellCount, "cellCount");
+        QTEST(cellsOf(grid), "cells");
+        QTEST(grid.densityMax, "densityMax");
+        QTEST(valuesOf(resample(grid, 0, high, 20)), "values");
+    }
+
+    // A small machine, as the admission reads it: what does not fit is refused, not allocated.
+    void memoryRefused_data()
+    {
+        QTest::addColumn<QByteArray>("available");
+        QTest::addColumn<qint64>("gridRefused");
+        QTest::addColumn<qint64>("matrixRefused"); // at point size 4
+        QTest::addColumn<QSize>("size");
+
+        // 25 x 34 fine cells of 4 bytes to count in, or 2 sort keys of 8 bytes; 25 x 34 doubles
+        // and 34 row hits of 4 bytes.
+        QTest::newRow("enough for both")
+            << QByteArray("7000") << qint64(0) << qint64(0) << QSize(25, 34);
+        QTest::newRow("the grid fits, the matrix does not")
+            << QByteArray("6K") << qint64(0) << qint64(6936) << QSize(25, 34);
+        QTest::newRow("neither fits, the smaller need is told")
+            << QByteArray("10") << qint64(16) << qint64(6936) << QSize(25, 34);
+    }
+
+    void memoryRefused()
+    {
+        QFETCH(QByteArray, available);
+        qputenv("CROSSPLOT_MEMORY_AVAILABLE", available);
+        const auto grid = DensityGrid::build({10}, {37}, 0, 100);
+        const DensityMatrix matrix = resample(grid, 0, 100, 4);
+        qunsetenv("CROSSPLOT_MEMORY_AVAILABLE");
+        QTEST(grid.refusedBytes, "gridRefused");
+        QCOMPARE(cellsOf(grid), (grid.refusedBytes ? Cells{} : Cells{{8, 36, 1}}));
+        QCOMPARE(grid.densityMax, grid.refusedBytes ? 0 : 20);
+        QTEST(matrix.refusedBytes, "matrixRefused");
+        QTEST(QSize(matrix.columns, matrix.rows), "size");
+        QCOMPARE(matrix.values.size(), matrix.refusedBytes ? 0 : 25 * 34);
     }
 
     // Picks at offset 1 in the window 0 ... 100, counts[k] of them in time bin k.

@@ -9,6 +9,9 @@ class tst_FBDataRegressions : public QObject
     Q_OBJECT
 
 private slots:
+    // The fuzzer's small machine, so that each input is replayed as it ran there.
+    void initTestCase() { qputenv("CROSSPLOT_MEMORY_AVAILABLE", "256K"); }
+
     void replay_data()
     {
         QTest::addColumn<QString>("path");

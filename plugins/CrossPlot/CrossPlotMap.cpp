@@ -1,5 +1,6 @@
 #include "CrossPlotMap.h"
 
+#include "DrawNotice.h"
 #include "FBLoader.h"
 #include "LinearColorMapRGB.h"
 #include "PointPicker.h"
@@ -23,7 +24,6 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QProgressDialog>
-#include <exception>
 #include <qwt_matrix_raster_data.h>
 #include <qwt_picker_machine.h>
 #include <qwt_plot.h>
@@ -31,6 +31,7 @@
 #include <qwt_plot_grid.h>
 #include <qwt_plot_layout.h>
 #include <qwt_plot_spectrogram.h>
+#include <qwt_plot_textlabel.h>
 #include <qwt_scale_widget.h>
 #include <qwt_text.h>
 #include <utility>
@@ -38,6 +39,8 @@
 namespace {
 
 const int BackgroundColorCount = 4;
+// Characters per line of the canvas notice: narrower than the smallest canvas.
+const int NoticeLineLength = 64;
 
 // Canvas colours of the background combo's items; invalid for any other index.
 QColor backgroundColorAt(int index)
@@ -142,8 +145,11 @@ void CrossPlotMap::contextMenuEvent(QContextMenuEvent *)
 void CrossPlotMap::on_pointSize_valueChanged()
 {
     param.pointSize = ui->pointSize->value();
+    QwtMatrixRasterData *const previous = rasterData;
     buildDensityMatrix();
-    spectrogram->setData(rasterData);
+    if (rasterData != previous)
+        spectrogram->setData(rasterData);
+    showNotice();
     qwtPlot->replot();
 }
 
@@ -207,14 +213,7 @@ void CrossPlotMap::on_yellowSpin_valueChanged()
 
 void CrossPlotMap::readFBData()
 {
-    FBPickFilter filter;
-    filter.minOffset = param.minOffset;
-    filter.maxOffset = param.maxOffset;
-    filter.plotCorrectFB = param.plotCorrectFB;
-    filter.plotErrorFB = param.plotErrorFB;
-    filter.plotAllFB = param.plotAllFB;
-
-    FBLoader loader(param.fbName, filter);
+    FBLoader loader(param.fbName, FBPickFilter::of(param));
     FBPicks picks;
     loader.readHeader(picks);
 
@@ -228,15 +227,8 @@ void CrossPlotMap::readFBData()
     progress.show();
     progress.setValue(0);
 
-    try {
-        loader.readRecords(picks, [&progress](int value) { progress.setValue(value); });
-    } catch (const std::exception &) {
-        // Out of memory while reading: the window shows the file's range without picks
-        // instead of taking the host application down.
-        picks.offsets.clear();
-        picks.fbTimes.clear();
-        picks.pickCount = 0;
-    }
+    // Picks that do not fit in memory are counted, not stored; the notice says so.
+    loader.readRecords(picks, [&progress](int value) { progress.setValue(value); });
     adoptPicks(picks);
 }
 
@@ -249,35 +241,36 @@ void CrossPlotMap::adoptPicks(const FBPicks &picks)
     offsets = picks.offsets;
     fbTimes = picks.fbTimes;
     pickCount = picks.pickCount;
+    zeroPicks = picks.zeroPicks;
+    pickNotice = DrawNotice::forPicks(picks);
 }
 
 void CrossPlotMap::buildDensityGrid()
 {
-    try {
-        DensityGrid::Result grid = DensityGrid::build(offsets, fbTimes, offsetLow, offsetHigh);
-        timeMax = grid.timeMax;
-        densityCells = std::move(grid.cells);
-        cellCount = grid.cellCount;
-        densityMax = grid.densityMax;
-    } catch (const std::exception &) {
-        // A grid too large to allocate is shown as a grid without cells: an empty plot.
-        densityCells.reset();
-        cellCount = 0;
-        densityMax = 0;
-        timeMax = DensityGrid::TimeMargin;
-    }
+    // A grid that memory refuses has no cells; the notice says why.
+    DensityGrid::Result grid =
+        DensityGrid::build(offsets, fbTimes, offsetLow, offsetHigh, zeroPicks);
+    timeMax = grid.timeMax;
+    densityCells = std::move(grid.cells);
+    occupiedCells = grid.occupiedCount;
+    cellCount = grid.cellCount;
+    densityMax = grid.densityMax;
+    gridNotice = DrawNotice::forGrid(grid);
 }
 
 void CrossPlotMap::buildDensityMatrix()
 {
+    // Without a grid there is nothing to resample, and the grid's notice has said why.
     DensityMatrix matrix;
-    try {
-        matrix = DensityGrid::resample(densityCells.get(), cellCount, offsetLow, offsetHigh,
+    if (gridNotice.isEmpty())
+        matrix = DensityGrid::resample(densityCells.get(), occupiedCells, offsetLow, offsetHigh,
                                        timeMax, param.pointSize);
-    } catch (const std::exception &) {
-        // A matrix too large to allocate is drawn as no matrix at all.
-        matrix = DensityMatrix();
-    }
+    matrixNotice = DrawNotice::forMatrix(matrix, param.pointSize);
+    // A matrix that cannot be built leaves the one drawn before in place.
+    if (rasterData && !matrixNotice.isEmpty())
+        return;
+    if (!matrixNotice.isEmpty())
+        matrix.columns = matrix.rows = 0;
     matrixColumns = matrix.columns;
     matrixRows = matrix.rows;
     const bool hasCells = matrixColumns > 0 && matrixRows > 0 &&
@@ -296,6 +289,52 @@ void CrossPlotMap::buildDensityMatrix()
     }
     rasterData->setInterval(Qt::ZAxis, QwtInterval(0.0, densityMax));
     rasterData->setValueMatrix(matrix.values, matrixColumns);
+}
+
+QString CrossPlotMap::canvasNotice() const
+{
+    QStringList parts;
+    for (const QString &part : {pickNotice, gridNotice, matrixNotice}) {
+        if (!part.isEmpty())
+            parts << part;
+    }
+    return parts.join(QLatin1String("\n\n"));
+}
+
+void CrossPlotMap::showNotice()
+{
+    const QString notice = canvasNotice();
+    if (notice.isEmpty()) {
+        // Kept attached, so that the plot that owns it deletes it.
+        if (noticeLabel)
+            noticeLabel->setText(QwtText());
+        return;
+    }
+    if (!noticeLabel) {
+        noticeLabel = new QwtPlotTextLabel;
+        noticeLabel->attach(qwtPlot);
+    }
+    // The label draws its text at its natural size, unwrapped, so the lines are broken here.
+    QStringList lines;
+    for (const QString &paragraph : notice.split(QLatin1Char('\n'))) {
+        QString line;
+        for (const QString &word : paragraph.split(QLatin1Char(' '))) {
+            if (!line.isEmpty() && line.size() + 1 + word.size() > NoticeLineLength) {
+                lines << line;
+                line.clear();
+            }
+            line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+        }
+        lines << line;
+    }
+    QwtText text(lines.join(QLatin1Char('\n')));
+    text.setRenderFlags(Qt::AlignCenter);
+    text.setColor(Qt::darkRed);
+    text.setBackgroundBrush(QColor(255, 255, 255, 220));
+    text.setBorderPen(QPen(Qt::darkRed));
+    text.setBorderRadius(4);
+    noticeLabel->setText(text);
+    noticeLabel->setMargin(20);
 }
 
 void CrossPlotMap::setupPlot()
@@ -386,6 +425,7 @@ void CrossPlotMap::setupPlot()
 
     updateSpectrogramColorMap();
     updateColorBarColorMap();
+    showNotice();
 
     qwtPlot->replot();
     qwtPlot->show();

@@ -17,6 +17,7 @@ class QMouseEvent;
 class QwtMatrixRasterData;
 class QwtPlot;
 class QwtPlotSpectrogram;
+class QwtPlotTextLabel;
 class QwtScaleWidget;
 class Ui_CrossPlotMap;
 
@@ -41,12 +42,14 @@ public:
     int offsetWindowHigh() const { return offsetHigh; }
     int timeAxisMax() const { return timeMax; }
     int densityScaleMax() const { return densityMax; }
-    int densityCellCount() const { return cellCount; }
+    qint64 densityCellCount() const { return cellCount; }
     int densityMatrixColumns() const { return matrixColumns; }
     int densityMatrixRows() const { return matrixRows; }
     const QwtMatrixRasterData *currentRasterData() const { return rasterData; }
     QwtPlot *plotWidget() const { return qwtPlot; }
     const PointPicker *pointTracker() const { return pointPicker; }
+    // What could not be drawn and why, as the plot canvas shows it; empty when all is drawn.
+    QString canvasNotice() const;
 
     // Grab the plot widget, or the whole window, without the point tracker and save it under
     // exactly this name; the format follows the suffix. Returns whether the file was written.
@@ -79,6 +82,7 @@ private:
     void updateColorBarColorMap();
     void initBackgroundColorIcons();
     void updateInfoLabels();
+    void showNotice();
     QString askImageFileName(const QString &caption);
     bool saveImage(QWidget *widget, const QString &fileName);
 
@@ -105,8 +109,15 @@ private:
     double yellowRatio = 0.55;
     LinearColorMapRGB *spectrogramColorMap = nullptr; // owned by the spectrogram
     LinearColorMapRGB *colorBarColorMap = nullptr;    // owned by the colour bar
-    std::unique_ptr<DensityCell[]> densityCells;
+    std::unique_ptr<DensityCell[]> densityCells;      // the occupied fine cells, offset-major
     int matrixColumns = 0;
     int matrixRows = 0;
-    int cellCount = 0;
+    qint64 cellCount = 0;  // cells of the whole fine grid, occupied or not
+    int occupiedCells = 0; // elements of densityCells
+    int zeroPicks = 0;     // accepted picks at (0 m, 0 ms) of records past the end of the file
+    // What could not be drawn, by the stage that found it; shown on the canvas.
+    QString pickNotice;
+    QString gridNotice;
+    QString matrixNotice;
+    QwtPlotTextLabel *noticeLabel = nullptr; // owned by the plot
 };

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "CrossPlotParam.h"
+
 #include <QString>
 #include <QVector>
 #include <functional>
+#include <limits>
 
 // Which picks a load keeps. The offset limits narrow the file's own range only when
 // maxOffset > 0; of the three class flags, plotAllFB admits every pick.
@@ -13,41 +16,65 @@ struct FBPickFilter
     bool plotCorrectFB = true;
     bool plotErrorFB = false;
     bool plotAllFB = false;
-    bool keepDetails = false; // also fill FBPicks::records and FBPicks::classes
+    // Also fill FBPicks::records and FBPicks::classes.
+    bool keepDetails = false;
+
+    // The filter of a crossplot's parameters, as its window loads them.
+    static FBPickFilter of(const CrossPlotParam &param)
+    {
+        FBPickFilter filter;
+        filter.minOffset = param.minOffset;
+        filter.maxOffset = param.maxOffset;
+        filter.plotCorrectFB = param.plotCorrectFB;
+        filter.plotErrorFB = param.plotErrorFB;
+        filter.plotAllFB = param.plotAllFB;
+        return filter;
+    }
 };
 
 // The picks of one FB file that passed the filter, in file order.
+//
+// The accepted picks are, in file order: the stored picks (offsets, fbTimes and, with
+// keepDetails, records and classes, all parallel), then droppedPicks that were accepted but
+// found no room (see FBLoader::setPickLimit and the memory admission), then zeroPicks. The zero
+// picks are the accepted records that the header announces past the end of the file: all at
+// (0 m, 0 ms) with class code 0, counted but not stored one by one, so they are the last
+// zeroPicks records of the file, indices recordCount - zeroPicks ... recordCount - 1.
+// pickCount = offsets.size() + droppedPicks + zeroPicks.
 struct FBPicks
 {
     int recordCount = 0; // header word; 0 when the header cannot be read
     int offsetLow = 0;   // inclusive lower bound of |offset| of a kept pick
     int offsetHigh = 0;  // exclusive upper bound
-    int pickCount = 0;
+    int pickCount = 0;   // every accepted pick: stored, dropped and zero picks
+    int zeroPicks = 0;
+    int droppedPicks = 0;
     QVector<int> offsets; // signed, as stored in the file
     QVector<int> fbTimes; // whole milliseconds, truncated toward zero
-    // With FBPickFilter::keepDetails only, parallel to offsets: the 0-based record index and
-    // the class code as stored.
-    QVector<int> records;
-    QVector<int> classes;
-    // Accepted picks of records announced past the end of the file, at (0 m, 0 ms) with class
-    // 0, after the stored picks and not held in the vectors; counted in pickCount. This
-    // loader still stores them as real picks and leaves the count at 0.
-    int zeroPicks = 0;
+    QVector<int> records; // with keepDetails: 0-based record index of each stored pick
+    QVector<int> classes; // with keepDetails: class code of each stored pick, as stored
 };
 
-// Reads an FB file in chunks of ChunkRecords records, one seek and one read per chunk.
-// Split in two steps so that a caller can put up its progress display between them.
+// Reads an FB file: the header, then the records in blocks of BlockRecords, each read with a
+// positioned read and scanned on a worker thread, the picks stored in file order on the calling
+// thread. Split in two steps so that a caller can put up its progress display between them.
+//
+// Threads: QThread::idealThreadCount(), or the environment variable CROSSPLOT_LOAD_THREADS, or
+// setThreadCount(); with 1 the calling thread does everything. The result is the same for every
+// thread count.
+//
+// A file that changes while it is read: the records are those that existed when readRecords
+// began (later growth is not read), and bytes that a read no longer delivers read as zeros, as
+// records past the end of a file do.
 class FBLoader
 {
 public:
-    static constexpr int ChunkRecords = 2000000;
     static constexpr int ProgressSteps = 100;
-    // Picks held at most by one load: two vectors of 2 GB each, just below what a QVector<int>
-    // can hold, so that surveys of hundreds of millions of picks load whole.
-    static constexpr int DefaultPickLimit = 500000000;
-    // Records that a header announces beyond the end of the file read as zero picks, at most
-    // this many in all.
-    static constexpr int MissingPickLimit = ChunkRecords;
+    // Records per hand-over between a worker and the storing thread: large against the cost of
+    // the hand-over, small enough that its picks (256 KB) stay few per thread.
+    static constexpr int BlockRecords = 32768;
+    // A QVector<int> holds at most INT_MAX bytes, less its header: about 536 million picks.
+    static constexpr int MaxStoredPicks = int((std::numeric_limits<int>::max() - 64) / 4);
 
     FBLoader(const QString &fileName, const FBPickFilter &filter);
     ~FBLoader();
@@ -57,13 +84,25 @@ public:
     void readHeader(FBPicks &picks);
 
     // Reads the records announced by the header and appends the kept picks. progress is
-    // called with each new progress value (0..ProgressSteps and beyond for small counts).
+    // called on the calling thread with each new progress value: one call per
+    // recordCount / ProgressSteps records (per record below ProgressSteps records), so
+    // 1, 2, ... up to ProgressSteps and beyond for small counts.
     void readRecords(FBPicks &picks, const std::function<void(int)> &progress = {});
 
-    // Caps the picks that readRecords keeps; the records past the cap are still processed
-    // for the progress count. Negative limits count as 0.
+    // Room for stored picks (MaxStoredPicks unless set lower); accepted picks beyond it, or
+    // beyond what the machine's memory admits, are counted in droppedPicks. Negative limits
+    // count as 0.
     void setPickLimit(int limit);
     int pickLimit() const;
+
+    // Records per block (BlockRecords unless set; at least 1); tests take small blocks to send
+    // small files through many blocks and threads.
+    void setBlockRecords(int records);
+
+    // Worker threads of readRecords; values below 1 count as 1.
+    void setThreadCount(int threads);
+    int threadCount() const;
+    static int defaultThreadCount();
 
 private:
     Q_DISABLE_COPY(FBLoader)

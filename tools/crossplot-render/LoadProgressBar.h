@@ -13,11 +13,12 @@ public:
     explicit LoadProgressBar(const QString &label, QObject *parent = nullptr);
     ~LoadProgressBar() override;
 
+public slots:
+    // Draws the bar at percent (0..100; larger values fill it).
+    void draw(int percent);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-
-private slots:
-    void draw(int percent);
 
 private:
     QString m_label;

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -93,6 +94,14 @@ int RenderOptions::parse(const QStringList &arguments)
     if (!parser.parse(arguments))
         return badCommandLine(program, parser.errorText());
     if (parser.isSet(help)) {
+        // The options are read before the program knows which application it needs, but Qt's
+        // help text takes the program's name from a running one.
+        std::unique_ptr<QCoreApplication> app;
+        static int argc = 1;
+        static QByteArray name = arguments.value(0, program).toLocal8Bit();
+        static char *argv[] = {name.data(), nullptr};
+        if (!QCoreApplication::instance())
+            app.reset(new QCoreApplication(argc, argv));
         std::fputs(qPrintable(parser.helpText()), stdout);
         return 0;
     }

@@ -14,7 +14,7 @@ struct FileReport
         double share = 0.0; // percent of the records, rounded as the window's label shows it
         int timeMax = 0;
         int densityMax = 0;
-        int cellCount = 0;
+        qint64 cellCount = 0; // the whole fine grid, occupied or not
         int matrixColumns = 0;
         int matrixRows = 0;
         QString image;     // relative to the report folder
