@@ -183,6 +183,29 @@
     </message>
 </context>
 <context>
+    <name>DrawNotice</name>
+    <message>
+        <source>Only %L1 of the %L2 accepted picks are drawn: one window holds at most %L3 picks. A narrower offset range would draw them all.</source>
+        <translation>Показаны только %L1 из %L2 принятых пикировок: одно окно вмещает не более %L3. При более узком диапазоне удалений будут показаны все.</translation>
+    </message>
+    <message>
+        <source>Only %L1 of the %L2 accepted picks are drawn: the rest do not fit in the memory available. A narrower offset range would draw them all.</source>
+        <translation>Показаны только %L1 из %L2 принятых пикировок: остальные не помещаются в доступную память. При более узком диапазоне удалений будут показаны все.</translation>
+    </message>
+    <message>
+        <source>No density can be drawn: the fine grid of %L1 x %L2 cells (the latest FB time is %L3 ms) needs %4, and %5 are available. Check the file&apos;s FB times, or choose a narrower offset range.</source>
+        <translation>Плотность построить нельзя: мелкой сетке %L1 × %L2 ячеек (наибольшее время первого вступления %L3 мс) нужно %4, а доступно %5. Проверьте времена первых вступлений в файле или выберите более узкий диапазон удалений.</translation>
+    </message>
+    <message>
+        <source>The density cannot be drawn at point size %1: its matrix of %L2 x %L3 cells is larger than one matrix can hold (%L4 cells). A larger point size or a narrower offset range would help.</source>
+        <translation>Плотность нельзя построить при размере точки %1: матрица %L2 × %L3 ячеек больше, чем вмещает одна матрица (%L4 ячеек). Поможет больший размер точки или более узкий диапазон удалений.</translation>
+    </message>
+    <message>
+        <source>The density cannot be drawn at point size %1: its matrix of %L2 x %L3 cells needs %4, and %5 are available. A larger point size or a narrower offset range would help.</source>
+        <translation>Плотность нельзя построить при размере точки %1: матрице %L2 × %L3 ячеек нужно %4, а доступно %5. Поможет больший размер точки или более узкий диапазон удалений.</translation>
+    </message>
+</context>
+<context>
     <name>PointPicker</name>
     <message>
         <source> m, </source>

@@ -183,6 +183,29 @@
     </message>
 </context>
 <context>
+    <name>DrawNotice</name>
+    <message>
+        <source>Only %L1 of the %L2 accepted picks are drawn: one window holds at most %L3 picks. A narrower offset range would draw them all.</source>
+        <translation>仅绘制了 %L2 个已接受初至中的 %L1 个：一个窗口最多容纳 %L3 个初至。缩小炮检距范围即可全部绘制。</translation>
+    </message>
+    <message>
+        <source>Only %L1 of the %L2 accepted picks are drawn: the rest do not fit in the memory available. A narrower offset range would draw them all.</source>
+        <translation>仅绘制了 %L2 个已接受初至中的 %L1 个：其余初至超出可用内存。缩小炮检距范围即可全部绘制。</translation>
+    </message>
+    <message>
+        <source>No density can be drawn: the fine grid of %L1 x %L2 cells (the latest FB time is %L3 ms) needs %4, and %5 are available. Check the file&apos;s FB times, or choose a narrower offset range.</source>
+        <translation>无法绘制密度：%L1 × %L2 个单元的精细网格（最大初至时间为 %L3 ms）需要 %4，而可用内存只有 %5。请检查文件中的初至时间，或选择更窄的炮检距范围。</translation>
+    </message>
+    <message>
+        <source>The density cannot be drawn at point size %1: its matrix of %L2 x %L3 cells is larger than one matrix can hold (%L4 cells). A larger point size or a narrower offset range would help.</source>
+        <translation>点大小为 %1 时无法绘制密度：%L2 × %L3 个单元的矩阵超出单个矩阵的容量（%L4 个单元）。增大点大小或缩小炮检距范围可以解决。</translation>
+    </message>
+    <message>
+        <source>The density cannot be drawn at point size %1: its matrix of %L2 x %L3 cells needs %4, and %5 are available. A larger point size or a narrower offset range would help.</source>
+        <translation>点大小为 %1 时无法绘制密度：%L2 × %L3 个单元的矩阵需要 %4，而可用内存只有 %5。增大点大小或缩小炮检距范围可以解决。</translation>
+    </message>
+</context>
+<context>
     <name>PointPicker</name>
     <message>
         <source> m, </source>
