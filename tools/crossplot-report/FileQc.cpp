@@ -206,23 +206,9 @@ bool FileQc::load(const QString &path, FBPicks &picks, FileReport &report)
     }
     report.offsetLow = picks.offsetLow;
     report.offsetHigh = picks.offsetHigh;
-    if (picks.offsets.size() >= loader.pickLimit())
-        report.notes << tr("only the first %L1 picks were read (the loader's limit)")
-                            .arg(loader.pickLimit());
-
-    // Records past the end of the file are zero picks where the window admits offset 0; a
-    // loader may keep only so many of them, which the figures must not hide.
-    const qint64 missing = qint64(picks.recordCount) - report.recordsInFile;
-    if (missing > 0 && picks.offsetLow <= 0 && picks.offsetHigh > 0) {
-        qint64 kept = picks.zeroPicks;
-        for (const int record : qAsConst(picks.records))
-            kept += record >= report.recordsInFile;
-        if (kept < missing)
-            report.notes << tr("only %L1 of the %L2 missing records were kept as zero picks (the "
-                               "loader's limit)")
-                                .arg(kept)
-                                .arg(missing);
-    }
+    if (picks.droppedPicks > 0)
+        report.notes << tr("%L1 accepted picks did not fit in memory and were only counted")
+                            .arg(picks.droppedPicks);
 
     qint64 wild = 0;
     for (const int time : qAsConst(picks.fbTimes))

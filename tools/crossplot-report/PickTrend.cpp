@@ -22,9 +22,10 @@ qint64 PickTrend::binOf(int offset) const
     return (magnitude - m_offsetLow) / m_binWidth;
 }
 
-// Calls visit(bin, offset, time, record, fbClass) for every Correct pick in file order: the
-// stored ones, then the zero picks of records past the end of the file. A pick below the window,
-// which no load keeps, is skipped rather than binned out of range.
+// Calls visit(bin, offset, time, record, fbClass) for every stored Correct pick in file order.
+// A pick below the window, which no load keeps, is skipped rather than binned out of range. The
+// zero picks of records past the end of the file, which may number billions, are taken as one
+// count by the callers.
 template <typename Visit> void PickTrend::forEachCorrect(const FBPicks &picks, Visit visit) const
 {
     const int stored = picks.offsets.size();
@@ -34,10 +35,11 @@ template <typename Visit> void PickTrend::forEachCorrect(const FBPicks &picks, V
             visit(bin, picks.offsets.at(i), picks.fbTimes.at(i), picks.records.at(i),
                   picks.classes.at(i));
     }
-    const qint64 zeroBin = binOf(0);
-    const int firstZero = picks.recordCount - picks.zeroPicks;
-    for (int k = 0; zeroBin >= 0 && k < picks.zeroPicks; ++k)
-        visit(zeroBin, 0, 0, firstZero + k, 0);
+}
+
+qint64 PickTrend::zeroBin(const FBPicks &picks) const
+{
+    return picks.zeroPicks > 0 ? binOf(0) : -1;
 }
 
 bool PickTrend::fit(const FBPicks &picks)
@@ -52,12 +54,14 @@ bool PickTrend::fit(const FBPicks &picks)
     }
     // Bins reach as far as the picks do, not as far as the header's window, which a forged
     // header can stretch to the whole int range.
-    qint64 lastBin = -1;
-    qint64 correct = 0;
+    const qint64 zeros = zeroBin(picks) >= 0 ? picks.zeroPicks : 0;
+    qint64 lastBin = zeros > 0 ? zeroBin(picks) : -1;
+    qint64 stored = 0;
     forEachCorrect(picks, [&](qint64 bin, int, int, int, int) {
         lastBin = qMax(lastBin, bin);
-        ++correct;
+        ++stored;
     });
+    const qint64 correct = stored + zeros;
     if (lastBin < 0)
         return true;
 
@@ -79,7 +83,7 @@ bool PickTrend::fit(const FBPicks &picks)
     try {
         bound.assign(size_t(bins) + 1, 0);
         m_judgedBins.assign(size_t(bins), false);
-        times.resize(size_t(correct));
+        times.resize(size_t(stored));
     } catch (const std::bad_alloc &) {
         m_error = QCoreApplication::translate("PickTrend",
                                               "not enough memory for %L1 trend bins and %L2 picks")
@@ -100,17 +104,40 @@ bool PickTrend::fit(const FBPicks &picks)
     for (size_t b = 0; b < size_t(bins); ++b) {
         const auto first = times.begin() + bound[b];
         const auto last = times.begin() + bound[b + 1];
-        const auto n = last - first;
+        const qint64 z = qint64(b) == zeroBin(picks) ? zeros : 0;
+        const qint64 n = (last - first) + z;
         m_judgedBins[b] = n >= MinBinPicks;
         if (!m_judgedBins[b])
             continue;
-        const auto lowerMedian = first + (n - 1) / 2;
-        std::nth_element(first, lowerMedian, last);
-        bound[b] = *lowerMedian;
+        bound[b] = lowerMedian(first, last, z);
     }
     bound.pop_back();
     m_medians = std::move(bound);
     return true;
+}
+
+// The element at index (n - 1) / 2 of the sorted times [first, last) together with z more
+// times of 0, found by selection; the zeros are counted, not stored.
+int PickTrend::lowerMedian(std::vector<int>::iterator first, std::vector<int>::iterator last,
+                           qint64 z)
+{
+    const qint64 k = ((last - first) + z - 1) / 2;
+    if (z == 0) {
+        std::nth_element(first, first + k, last);
+        return first[k];
+    }
+    const auto zerosFrom = std::partition(first, last, [](int t) { return t < 0; });
+    const auto above = std::partition(zerosFrom, last, [](int t) { return t == 0; });
+    const qint64 below = zerosFrom - first;
+    if (k < below) {
+        std::nth_element(first, first + k, zerosFrom);
+        return first[k];
+    }
+    if (k < (above - first) + z)
+        return 0;
+    const auto median = first + (k - z);
+    std::nth_element(above, median, last);
+    return *median;
 }
 
 bool PickTrend::median(qint64 bin, int *time) const
@@ -125,24 +152,32 @@ void PickTrend::judge(const FBPicks &picks, const std::function<void(const Suspe
 {
     m_judged = m_early = m_late = m_below = m_above = 0;
     m_histogram.fill(0);
-    forEachCorrect(picks, [&](qint64 bin, int offset, int time, int record, int fbClass) {
+    // count picks alike, at this offset and time, whose records start at record.
+    const auto take = [&](qint64 bin, int offset, int time, int record, int fbClass, qint64 count) {
         int trend = 0;
         if (!median(bin, &trend))
             return;
-        ++m_judged;
+        m_judged += count;
         const qint64 residual = qint64(time) - trend;
         if (residual < HistogramLow)
-            ++m_below;
+            m_below += count;
         else if (residual >= HistogramHigh)
-            ++m_above;
+            m_above += count;
         else
-            ++m_histogram[int((residual - HistogramLow) / HistogramBin)];
+            m_histogram[int((residual - HistogramLow) / HistogramBin)] += count;
         if (residual >= -m_suspectMs && residual <= m_suspectMs)
             return;
-        ++(residual < 0 ? m_early : m_late);
-        if (onSuspect)
-            onSuspect(Suspect{record, offset, time, fbClass, residual});
+        (residual < 0 ? m_early : m_late) += count;
+        // Zero picks are suspect only where they are at most half of their bin, so this stays
+        // within the stored picks' number.
+        for (qint64 k = 0; onSuspect && k < count; ++k)
+            onSuspect(Suspect{int(record + k), offset, time, fbClass, residual});
+    };
+    forEachCorrect(picks, [&](qint64 bin, int offset, int time, int record, int fbClass) {
+        take(bin, offset, time, record, fbClass, 1);
     });
+    if (zeroBin(picks) >= 0)
+        take(zeroBin(picks), 0, 0, picks.recordCount - picks.zeroPicks, 0, picks.zeroPicks);
 }
 
 double PickTrend::suspectShare() const

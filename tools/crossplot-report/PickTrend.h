@@ -61,6 +61,10 @@ private:
     // The bin of a pick at this offset, or -1 below the window (which the loader never keeps).
     qint64 binOf(int offset) const;
     template <typename Visit> void forEachCorrect(const FBPicks &picks, Visit visit) const;
+    // The bin of the file's zero picks, or -1 without any.
+    qint64 zeroBin(const FBPicks &picks) const;
+    static int lowerMedian(std::vector<int>::iterator first, std::vector<int>::iterator last,
+                           qint64 z);
 
     int m_offsetLow;
     int m_binWidth;
