@@ -57,9 +57,10 @@ private slots:
         QTest::newRow("garbage") << QByteArray("this is not a store\n");
         QTest::newRow("truncated JSON")
             << QByteArray("{\"format\": \"kyhost-project-values/1\", \"values\": {\"k\": {\"ty");
+        QTest::newRow("no values") << QByteArray("{\"format\": \"kyhost-project-values/1\"}");
         QTest::newRow("JSON array") << QByteArray("[1, 2, 3]");
-        QTest::newRow("foreign JSON object")
-            << QByteArray("{\"k\": {\"type\": \"int\", \"value\": 1}}");
+        QTest::newRow("values without the format")
+            << QByteArray("{\"values\": {\"k\": {\"type\": \"int\", \"value\": 1}}}");
         QTest::newRow("empty file") << QByteArray("");
         QTest::newRow("read-only project") << QByteArray();
     }
