@@ -42,7 +42,7 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{"project-values.json"});
         manager.closeProject(); // and a failed open opens nothing
-        for (const QString name :
+        for (const QString &name :
              {dir.filePath("no-such-dir"), dir.filePath("project-values.json"), QString()}) {
             QVERIFY2(!manager.openProject(name) && !manager.errorString().isEmpty(),
                      qPrintable(name));
