@@ -1,6 +1,5 @@
 #include "CrossPlotDialog.h"
 #include "CrossPlotMap.h"
-#include "FBSynth.h"
 #include "TestSupport.h"
 
 #include <QXmlStreamReader>
@@ -109,9 +108,7 @@ private slots:
         QVERIFY(QCoreApplication::installTranslator(&translator));
         QTemporaryDir dir;
         CrossPlotParam param{dir.filePath("survey.fb")};
-        FBSynthOptions survey;
-        survey.records = 100;
-        QVERIFY(FBSynth::write(param.fbName, survey));
+        QVERIFY(writeFile(param.fbName, fbBytes(0, 3000, {{1000, 400.0f, 0}})));
         QScopedPointer<QWidget> shown(tag.contains(" dialog ")
                                           ? static_cast<QWidget *>(new CrossPlotDialog)
                                           : new CrossPlotMap(param));
