@@ -25,30 +25,27 @@ QString pressOk(QDialog &dialog)
 {
     QStringList seen;
     const QImage logo = QIcon(":/resource/images/logo.ico").pixmap(16).toImage();
-    const auto click = [&dialog] {
-        QTest::mouseClick(dialog.findChild<QWidget *>("okButton"), Qt::LeftButton);
-    };
-    whileModal(click, [&seen, &logo](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        if (!box) { // no other dialog may open: named, then closed
-            seen << modal->metaObject()->className();
-            modal->close();
-            return;
-        }
-        const QImage icon = box->windowIcon().pixmap(16).toImage();
-        seen << box->windowTitle() << key(box->icon())
-             << (icon.isNull()  ? "no icon"
-                 : icon == logo ? "logo.ico"
-                                : "?");
-        for (QAbstractButton *b : box->buttons())
-            seen << say(b->text(), b->minimumSize() == b->maximumSize() ? size(b->size()) : "");
-        auto *grid = static_cast<QGridLayout *>(box->layout());
-        if (QLayoutItem *last = grid->itemAtPosition(grid->rowCount() - 1, 0);
-            last && last->spacerItem())
-            seen << "spacer " + size(last->spacerItem()->sizeHint());
-        seen << box->text();
-        box->buttons().value(0)->click();
-    });
+    QWidget *ok = dialog.findChild<QWidget *>("okButton");
+    whileModal([ok] { QTest::mouseClick(ok, Qt::LeftButton); },
+               [&](QWidget *modal) {
+                   auto *box = qobject_cast<QMessageBox *>(modal);
+                   if (!box) // no other dialog may open: named, then closed
+                       return void(seen << answerFiles(modal, "", ""));
+                   const QImage icon = box->windowIcon().pixmap(16).toImage();
+                   seen << box->windowTitle() << key(box->icon())
+                        << (icon.isNull()  ? "no icon"
+                            : icon == logo ? "logo.ico"
+                                           : "?");
+                   for (QAbstractButton *b : box->buttons())
+                       seen << say(b->text(),
+                                   b->minimumSize() == b->maximumSize() ? size(b->size()) : "");
+                   auto *grid = static_cast<QGridLayout *>(box->layout());
+                   if (QLayoutItem *last = grid->itemAtPosition(grid->rowCount() - 1, 0);
+                       last && last->spacerItem())
+                       seen << "spacer " + size(last->spacerItem()->sizeHint());
+                   seen << box->text();
+                   box->buttons().value(0)->click();
+               });
     QStringList windows;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w->isVisible() && w->inherits("CrossPlotMap"))
