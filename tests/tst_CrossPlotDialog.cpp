@@ -2,63 +2,20 @@
 #include "KyBaseUtil.h"
 #include "KyProjectManager.h"
 
-#include <QtTest>
-#include <QtWidgets>
-#include <functional>
+#include "TestSupport.h"
 
 namespace {
-
-// One line of what the user sees: the parts, separated by blanks.
-template <class... Parts> QString say(const Parts &...parts)
-{
-    return QStringList{QVariant(parts).toString()...}.join(' ').trimmed();
-}
-
-QString size(const QSize &size)
-{
-    return say(size.width()) + "x" + say(size.height());
-}
 
 const QString Key = "CrossPlot_CrossPlotDialog_";
 const QStringList FlagKeys{"plotCorrectFB", "plotErrorFB", "plotAllFB"};
 
-void writeFile(const QString &name, const QByteArray &bytes)
-{
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
-}
-
-// A 16-byte FB header without records: record count and word 1 zero, little-endian words.
-QByteArray header(qint32 offsetLow, qint32 offsetHigh)
-{
-    const qint32 words[] = {0, 0, qToLittleEndian(offsetLow), qToLittleEndian(offsetHigh)};
-    return QByteArray(reinterpret_cast<const char *>(words), sizeof words);
-}
-
 // Triggers the plug-in's action as the host's menu does; returns the dialog that it showed.
 QDialog *openDialog()
 {
-    const QWidgetList before = QApplication::topLevelWidgets();
     CrossPlot plugin;
-    std::unique_ptr<QAction> action(plugin.createAction());
-    action->trigger();
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (!before.contains(widget) && widget->isVisible() && widget->inherits("CrossPlotDialog"))
-            return static_cast<QDialog *>(widget);
-    return nullptr;
-}
-
-// Lets the user act, and answers each modal dialog from inside its own loop.
-void whileModal(const std::function<void()> &act, const std::function<void(QWidget *)> &answer)
-{
-    QObject polls; // ends the polling when it goes
-    std::function<void()> poll = [&] {
-        QTimer::singleShot(10, &polls, poll);
-        if (QWidget *modal = QApplication::activeModalWidget())
-            answer(modal);
-    };
-    QTimer::singleShot(10, &polls, poll);
-    act();
+    return static_cast<QDialog *>(newTopLevel("CrossPlotDialog", [&plugin] {
+        std::unique_ptr<QAction>(plugin.createAction())->trigger();
+    }));
 }
 
 // Clicks OK and closes any box it opens. Returns what the box showed (title, icon, window icon,
@@ -68,31 +25,27 @@ QString pressOk(QDialog &dialog)
 {
     QStringList seen;
     const QImage logo = QIcon(":/resource/images/logo.ico").pixmap(16).toImage();
-    const auto click = [&dialog] {
-        QTest::mouseClick(dialog.findChild<QWidget *>("okButton"), Qt::LeftButton);
-    };
-    whileModal(click, [&seen, &logo](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        if (!box) { // no other dialog may open: named, then closed
-            seen << modal->metaObject()->className();
-            modal->close();
-            return;
-        }
-        const QImage icon = box->windowIcon().pixmap(16).toImage();
-        seen << box->windowTitle()
-             << QMetaEnum::fromType<QMessageBox::Icon>().valueToKey(box->icon())
-             << (icon.isNull()  ? "no icon"
-                 : icon == logo ? "logo.ico"
-                                : "?");
-        for (QAbstractButton *b : box->buttons())
-            seen << say(b->text(), b->minimumSize() == b->maximumSize() ? size(b->size()) : "");
-        auto *grid = static_cast<QGridLayout *>(box->layout());
-        if (QLayoutItem *last = grid->itemAtPosition(grid->rowCount() - 1, 0);
-            last && last->spacerItem())
-            seen << "spacer " + size(last->spacerItem()->sizeHint());
-        seen << box->text();
-        box->buttons().value(0)->click();
-    });
+    QWidget *ok = dialog.findChild<QWidget *>("okButton");
+    whileModal([ok] { QTest::mouseClick(ok, Qt::LeftButton); },
+               [&](QWidget *modal) {
+                   auto *box = qobject_cast<QMessageBox *>(modal);
+                   if (!box) // no other dialog may open: named, then closed
+                       return void(seen << answerFiles(modal, "", ""));
+                   const QImage icon = box->windowIcon().pixmap(16).toImage();
+                   seen << box->windowTitle() << key(box->icon())
+                        << (icon.isNull()  ? "no icon"
+                            : icon == logo ? "logo.ico"
+                                           : "?");
+                   for (QAbstractButton *b : box->buttons())
+                       seen << say(b->text(),
+                                   b->minimumSize() == b->maximumSize() ? size(b->size()) : "");
+                   auto *grid = static_cast<QGridLayout *>(box->layout());
+                   if (QLayoutItem *last = grid->itemAtPosition(grid->rowCount() - 1, 0);
+                       last && last->spacerItem())
+                       seen << "spacer " + size(last->spacerItem()->sizeHint());
+                   seen << box->text();
+                   box->buttons().value(0)->click();
+               });
     QStringList windows;
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w->isVisible() && w->inherits("CrossPlotMap"))
@@ -134,28 +87,16 @@ class tst_CrossPlotDialog : public QObject
                            spin->minimumWidth(), spin->maximumWidth());
             else if (auto *button = qobject_cast<QAbstractButton *>(w))
                 said = say(button->text(), button->isChecked() ? "checked" : "");
-            else
-                said = w->property("text").toString();
+            else if (qobject_cast<QLabel *>(w))
+                seen["labels"] += w->property("text").toString() + "|";
         }
         auto *open = dialog->findChild<QPushButton *>("openButton");
-        seen["openButton"] +=
-            " " + say(size(open->maximumSize()),
-                      QMetaEnum::fromType<Qt::FocusPolicy>().valueToKey(open->focusPolicy()));
-        writeFile("picked.fb", header(0, 5000));
+        seen["openButton"] += " " + say(size(open->maximumSize()), key(open->focusPolicy()));
+        writeFile("picked.fb", fbBytes(0, 5000));
         for (const QString answer : {"", "picked.fb"}) {
             whileModal([open] { QTest::mouseClick(open, Qt::LeftButton); },
                        [&](QWidget *modal) {
-                           auto *files = qobject_cast<QFileDialog *>(modal);
-                           if (!files) {
-                               modal->close(); // the rows then show what is missing
-                               return;
-                           }
-                           seen["Open dialog"] =
-                               say(files->windowTitle(), "|", files->nameFilters().join(';'), "|",
-                                   files->directory() == QDir(project->path()) ? "project" : "?");
-                           files->findChild<QLineEdit *>("fileNameEdit")->setText(answer);
-                           answer.isEmpty() ? files->reject()
-                                            : static_cast<QDialog *>(files)->accept();
+                           seen["Open dialog"] = answerFiles(modal, answer, project->path());
                        });
             seen["Open answered with '" + answer + "'"] =
                 say(QFileInfo(dialog->findChild<QLineEdit *>("fbName")->text()).fileName(),
@@ -194,14 +135,10 @@ private slots:
         const auto row = [](const char *name, const char *seen) { QTest::newRow(name) << seen; };
         row("plug-in", "Offset-FB CrossPlot | Offset-FB CrossPlot"); // its name, its action
         row("dialog", "Offset-FB CrossPlot 496x177 Segoe UI 10 modeless deleted on close");
-        row("label", "FB file:");
+        row("labels", "FB file:|Plot offset range:|to|(both 0, no limit)|Plot FB type:|");
         row("openButton", "<> 61x23 ClickFocus");
-        row("label_2", "Plot offset range:");
         row("minOffset", "0 100000 100 0 71 61"); // range, step, value, widths
-        row("label_3", "to");
         row("maxOffset", "0 100000 100 0 71 61");
-        row("label_6", "(both 0, no limit)");
-        row("label_4", "Plot FB type:");
         row("plotCorrectFB", "Correct FB checked");
         row("plotErrorFB", "Error FB");
         row("plotAllFB", "Both");
@@ -249,7 +186,7 @@ private slots:
                                "Error | Critical | no icon | Close | Error: fail to open "
                                "the file: fb.cal | " +
                                untouched + "okButton";
-        const QByteArray good = header(0, 5000);
+        const QByteArray good = fbBytes(0, 5000);
         QTest::newRow("both offsets 0: no limit")
             << "" << good << QPoint() << opened.arg("0 - 5000").arg(0).arg(0);
         QTest::newRow("offsets 10 to 20")
@@ -266,8 +203,8 @@ private slots:
         QTest::newRow("no read permission") << "unreadable" << good << QPoint() << noOpen;
         QTest::newRow("removed after the name test") << "removed" << good << QPoint() << noOpen;
         QTest::newRow("11 bytes: no upper bound") << "" << good.left(11) << QPoint() << badFile;
-        QTest::newRow("equal bounds") << "" << header(1000, 1000) << QPoint() << badFile;
-        QTest::newRow("negative lower bound") << "" << header(-1, 1000) << QPoint() << badFile;
+        QTest::newRow("equal bounds") << "" << fbBytes(1000, 1000) << QPoint() << badFile;
+        QTest::newRow("negative lower bound") << "" << fbBytes(-1, 1000) << QPoint() << badFile;
     }
 
     void okButton()
@@ -304,39 +241,50 @@ private slots:
 
     void plotFlags_data()
     {
-        QTest::addColumn<QVariantList>("flags"); // Correct, Error and Both as stored before
-        QTest::addColumn<QString>("shown");      // the radio button plot<shown>FB
-        QTest::addColumn<QList<int>>("clicks");  // radio buttons clicked then, by flag
-        // Each click finds another flag set: a slot that leaves one behind shows.
-        QTest::newRow("all false: Both, flags stay")
-            << QVariantList{false, false, false} << "All" << QList<int>{2, 0, 1, 2, 1, 0, 2};
-        QTest::newRow("Correct and Error: Correct")
-            << QVariantList{true, true, false} << "Correct" << QList<int>{};
-        QTest::newRow("Error and Both: Error")
-            << QVariantList{false, true, true} << "Error" << QList<int>{};
+        // Correct, Error and Both as stored before; the radio button then checked; buttons
+        // clicked next, by flag: each click finds another flag set, so one left behind shows.
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("clicks");
+        QTest::newRow("all false: Both, flags stay") << "000"
+                                                     << "plotAllFB"
+                                                     << "2012102";
+        QTest::newRow("Correct and Error: Correct") << "110"
+                                                    << "plotCorrectFB"
+                                                    << "";
+        QTest::newRow("Error and Both: Error") << "011"
+                                               << "plotErrorFB"
+                                               << "";
     }
 
     void plotFlags()
     {
-        QFETCH(QVariantList, flags);
-        QFETCH(QString, shown);
-        QFETCH(QList<int>, clicks);
+        QFETCH(QString, flags);
+        QFETCH(QString, clicks);
+        const auto stored = [] {
+            QString flags;
+            for (const QString &flag : FlagKeys) {
+                const QVariant v = KyBaseUtil::projectValue(Key + flag);
+                flags += v.type() != QVariant::Bool ? "?" : v.toBool() ? "1" : "0";
+            }
+            return flags;
+        };
         for (int i = 0; i < FlagKeys.size(); ++i)
-            KyBaseUtil::setProjectValue(Key + FlagKeys[i], flags[i]);
-        writeFile("fb.cal", header(0, 5000));
+            KyBaseUtil::setProjectValue(Key + FlagKeys[i], flags[i] == '1');
+        writeFile("fb.cal", fbBytes(0, 5000));
         KyBaseUtil::setProjectValue(Key + "fbName", "fb.cal");
         QDialog &dialog = *openDialog();
-        QVERIFY(dialog.findChild<QRadioButton *>("plot" + shown + "FB")->isChecked());
+        QString shown;
+        for (const QString &flag : FlagKeys)
+            shown += dialog.findChild<QRadioButton *>(flag)->isChecked() ? flag : "";
+        QTEST(shown, "shown");
         pressOk(dialog);
-        for (int i = 0; i < FlagKeys.size(); ++i) // stored back as loaded
-            QCOMPARE(KyBaseUtil::projectValue(Key + FlagKeys[i]), flags[i]);
-        for (const int clicked : clicks) {
-            QTest::mouseClick(dialog.findChild<QRadioButton *>(
-                                  "plot" + QStringList{"Correct", "Error", "All"}[clicked] + "FB"),
+        QCOMPARE(stored(), flags); // stored back as loaded
+        for (const QChar clicked : clicks) {
+            QTest::mouseClick(dialog.findChild<QWidget *>(FlagKeys[clicked.digitValue()]),
                               Qt::LeftButton);
             pressOk(dialog);
-            for (int i = 0; i < FlagKeys.size(); ++i)
-                QCOMPARE(KyBaseUtil::projectValue(Key + FlagKeys[i]), QVariant(i == clicked));
+            QCOMPARE(stored(), QString("000").replace(clicked.digitValue(), 1, "1"));
         }
     }
 };

@@ -1,12 +1,8 @@
 #include "CrossPlotDialog.h"
 #include "CrossPlotMap.h"
-#include "FBSynth.h"
+#include "TestSupport.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
-#include <QtTest>
-#include <QtWidgets>
 #include <qwt_plot.h>
 #include <qwt_scale_widget.h>
 
@@ -23,14 +19,13 @@ QMap<QString, QString> readTs(const QString &fileName)
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
-        if (xml.name() == QLatin1String("name"))
+        if (xml.name() == "name")
             context = xml.readElementText();
-        else if (xml.name() == QLatin1String("source"))
+        else if (xml.name() == "source")
             source = xml.readElementText();
-        else if (xml.name() == QLatin1String("translation"))
-            messages[context + QLatin1String(" | ") + source] =
-                xml.attributes().hasAttribute(QLatin1String("type")) ? QStringLiteral("unfinished")
-                                                                     : xml.readElementText();
+        else if (xml.name() == "translation")
+            messages[context + " | " + source] =
+                xml.attributes().hasAttribute("type") ? "unfinished" : xml.readElementText();
     }
     return messages;
 }
@@ -44,148 +39,88 @@ class tst_Translations : public QObject
     Q_OBJECT
 
 private slots:
-    void catalogueCoversTheCode_data();
-    void catalogueCoversTheCode();
-    void widgetsShowTheTranslation_data();
-    void widgetsShowTheTranslation();
-};
-
-void tst_Translations::catalogueCoversTheCode_data()
-{
-    QTest::addColumn<QString>("language");
-    // Every .ts file of the source tree, so that a new language is checked without a new row.
-    const QStringList tsFiles = QDir(QStringLiteral(CROSSPLOT_TS_DIR))
-                                    .entryList({QStringLiteral("CrossPlot_*.ts")}, QDir::Files);
-    QVERIFY(tsFiles.size() >= 2);
-    for (const QString &name : tsFiles)
-        QTest::newRow(qPrintable(name)) << name.mid(10).chopped(3);
-}
-
-void tst_Translations::catalogueCoversTheCode()
-{
-    QFETCH(QString, language);
-    // lupdate over the plug-in's sources and forms into a scratch file gives the texts the code
-    // shows today: the committed catalogue holds exactly these, each with a finished translation.
-    QTemporaryDir dir;
-    const QString fresh = dir.filePath(QStringLiteral("fresh.ts"));
-    QProcess lupdate;
-    lupdate.start(QStringLiteral(LUPDATE_EXECUTABLE),
-                  {QStringLiteral("-silent"), QStringLiteral("-locations"), QStringLiteral("none"),
-                   QStringLiteral(CROSSPLOT_SOURCE_DIR "/plugins/CrossPlot"),
-                   QStringLiteral(CROSSPLOT_SOURCE_DIR "/ui"), QStringLiteral("-ts"), fresh});
-    QVERIFY(lupdate.waitForFinished(60000) && lupdate.exitCode() == 0);
-    const QStringList inCode = readTs(fresh).keys();
-    QVERIFY(inCode.size() > 40);
-    const QMap<QString, QString> catalogue =
-        readTs(QStringLiteral(CROSSPLOT_TS_DIR "/CrossPlot_%1.ts").arg(language));
-    QCOMPARE(catalogue.keys(), inCode); // else run the update_translations target
-
-    // The compiled catalogue in the resources says what the .ts file says.
-    QTranslator translator;
-    QVERIFY(
-        translator.load(QStringLiteral(":/resource/translations/CrossPlot_%1.qm").arg(language)));
-    for (auto message = catalogue.cbegin(); message != catalogue.cend(); ++message) {
-        const QStringList key = message.key().split(QStringLiteral(" | "));
-        QVERIFY2(!message.value().isEmpty() && message.value() != QLatin1String("unfinished"),
-                 qPrintable(message.key()));
-        QCOMPARE(translator.translate(qPrintable(key.at(0)), qPrintable(key.at(1))),
-                 message.value());
+    void catalogueCoversTheCode_data()
+    {
+        QTest::addColumn<QString>("language");
+        // Every .ts file of the source tree, so that a new language is checked without a new row.
+        const QStringList tsFiles =
+            QDir(CROSSPLOT_TS_DIR).entryList({"CrossPlot_*.ts"}, QDir::Files);
+        QVERIFY(tsFiles.size() >= 2);
+        for (const QString &name : tsFiles)
+            QTest::newRow(qPrintable(name)) << name.mid(10).chopped(3);
     }
-}
 
-void tst_Translations::widgetsShowTheTranslation_data()
-{
-    QTest::addColumn<QString>("language");
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("widget");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("zh_CN dialog Cancel") << "zh_CN"
-                                         << "dialog"
-                                         << "cancelButton"
-                                         << "取消";
-    QTest::newRow("zh_CN dialog FB file") << "zh_CN"
-                                          << "dialog"
-                                          << "label"
-                                          << "初至文件：";
-    QTest::newRow("zh_CN dialog Error FB") << "zh_CN"
-                                           << "dialog"
-                                           << "plotErrorFB"
-                                           << "错误初至";
-    QTest::newRow("zh_CN window Reset") << "zh_CN"
-                                        << "window"
-                                        << "resetColorSetting"
-                                        << "重置";
-    QTest::newRow("zh_CN window FB type") << "zh_CN"
-                                          << "window"
-                                          << "forTypeLabel"
-                                          << "正确";
-    QTest::newRow("zh_CN window offset axis") << "zh_CN"
-                                              << "window"
-                                              << "xBottom"
-                                              << "炮检距 (m)";
-    QTest::newRow("zh_CN window colour bar") << "zh_CN"
-                                             << "window"
-                                             << "yRight"
-                                             << "初至密度";
-    QTest::newRow("ru dialog offset range") << "ru"
-                                            << "dialog"
-                                            << "label_2"
-                                            << "Диапазон удалений:";
-    QTest::newRow("ru dialog Both") << "ru"
-                                    << "dialog"
-                                    << "plotAllFB"
-                                    << "Все";
-    QTest::newRow("ru window Point size") << "ru"
-                                          << "window"
-                                          << "label_6"
-                                          << "Размер точки:";
-    QTest::newRow("ru window time axis") << "ru"
-                                         << "window"
-                                         << "yLeft"
-                                         << "Время первых вступлений, мс";
-    QTest::newRow("ru window FB type") << "ru"
-                                       << "window"
-                                       << "forTypeLabel"
-                                       << "Правильные";
-}
-
-void tst_Translations::widgetsShowTheTranslation()
-{
-    QFETCH(QString, language);
-    QFETCH(QString, window);
-    QFETCH(QString, widget);
-    QFETCH(QString, text);
-    QTranslator translator;
-    QVERIFY(
-        translator.load(QStringLiteral(":/resource/translations/CrossPlot_%1.qm").arg(language)));
-    QVERIFY(QCoreApplication::installTranslator(&translator));
-
-    QScopedPointer<QWidget> shown;
-    QString shownText;
-    if (window == QLatin1String("dialog")) {
-        shown.reset(new CrossPlotDialog);
-    } else {
+    void catalogueCoversTheCode()
+    {
+        QFETCH(QString, language);
+        // lupdate into a scratch file gives the texts the code shows today: the committed
+        // catalogue holds exactly these, each with a finished translation.
         QTemporaryDir dir;
-        CrossPlotParam param;
-        param.fbName = dir.filePath(QStringLiteral("survey.fb"));
-        FBSynthOptions survey;
-        survey.records = 100;
-        QVERIFY(FBSynth::write(param.fbName, survey));
-        auto *map = new CrossPlotMap(param);
-        shown.reset(map);
-        const QHash<QString, int> axes{{QStringLiteral("xBottom"), QwtPlot::xBottom},
-                                       {QStringLiteral("yLeft"), QwtPlot::yLeft},
-                                       {QStringLiteral("yRight"), QwtPlot::yRight}};
-        if (axes.contains(widget))
-            shownText = map->plotWidget()->axisWidget(axes.value(widget))->title().text();
+        const QString fresh = dir.filePath("fresh.ts");
+        QVERIFY(runTool(LUPDATE_EXECUTABLE,
+                        {"-silent", "-locations", "none", CROSSPLOT_SOURCE_DIR "/plugins/CrossPlot",
+                         CROSSPLOT_SOURCE_DIR "/ui", "-ts", fresh})
+                    .exitCode == 0);
+        const QStringList inCode = readTs(fresh).keys();
+        QVERIFY(inCode.size() > 40);
+        const QMap<QString, QString> catalogue =
+            readTs(CROSSPLOT_TS_DIR "/CrossPlot_" + language + ".ts");
+        QCOMPARE(catalogue.keys(), inCode); // else run the update_translations target
+        // The compiled catalogue in the resources says what the .ts file says.
+        QTranslator translator;
+        QVERIFY(translator.load(":/resource/translations/CrossPlot_" + language + ".qm"));
+        for (auto message = catalogue.cbegin(); message != catalogue.cend(); ++message) {
+            const QStringList key = message.key().split(" | ");
+            QVERIFY2(!message.value().isEmpty() && message.value() != "unfinished",
+                     qPrintable(message.key()));
+            QCOMPARE(translator.translate(qPrintable(key.at(0)), qPrintable(key.at(1))),
+                     message.value());
+        }
     }
-    shown->show();
-    if (auto *button = shown->findChild<QAbstractButton *>(widget))
-        shownText = button->text();
-    else if (auto *label = shown->findChild<QLabel *>(widget))
-        shownText = label->text();
-    QCOMPARE(shownText, text);
-}
+
+    void widgetsShowTheTranslation_data()
+    {
+        QTest::addColumn<QString>("widget"); // a dialog's or window's child, or a window's axis
+        QTest::addColumn<QString>("text");
+        const auto row = [](const char *tag, const char *widget, const char *text) {
+            QTest::newRow(tag) << QString(widget) << QString(text);
+        };
+        row("zh_CN dialog Cancel", "cancelButton", "取消");
+        row("zh_CN dialog FB file", "label", "初至文件：");
+        row("zh_CN dialog Error FB", "plotErrorFB", "错误初至");
+        row("zh_CN window Reset", "resetColorSetting", "重置");
+        row("zh_CN window FB type", "forTypeLabel", "正确");
+        row("zh_CN window offset axis", "xBottom", "炮检距 (m)");
+        row("zh_CN window colour bar", "yRight", "初至密度");
+        row("ru dialog offset range", "label_2", "Диапазон удалений:");
+        row("ru dialog Both", "plotAllFB", "Все");
+        row("ru window Point size", "label_6", "Размер точки:");
+        row("ru window time axis", "yLeft", "Время первых вступлений, мс");
+        row("ru window FB type", "forTypeLabel", "Правильные");
+    }
+
+    void widgetsShowTheTranslation()
+    {
+        QFETCH(QString, widget);
+        const QString tag = QTest::currentDataTag(), language = tag.section(' ', 0, 0);
+        QTranslator translator;
+        QVERIFY(translator.load(":/resource/translations/CrossPlot_" + language + ".qm"));
+        QVERIFY(QCoreApplication::installTranslator(&translator));
+        QTemporaryDir dir;
+        CrossPlotParam param{dir.filePath("survey.fb")};
+        QVERIFY(writeFile(param.fbName, fbBytes(0, 3000, {{1000, 400.0f, 0}})));
+        QScopedPointer<QWidget> shown(tag.contains(" dialog ")
+                                          ? static_cast<QWidget *>(new CrossPlotDialog)
+                                          : new CrossPlotMap(param));
+        shown->show();
+        QWidget *child = shown->findChild<QWidget *>(widget);
+        QString text = child ? child->property("text").toString() : QString();
+        const QStringList axes{"yLeft", "yRight", "xBottom"};
+        if (auto *map = qobject_cast<CrossPlotMap *>(shown.data()); map && axes.contains(widget))
+            text = map->plotWidget()->axisWidget(axes.indexOf(widget))->title().text();
+        QTEST(text, "text");
+    }
+};
 
 QTEST_MAIN(tst_Translations)
 #include "tst_Translations.moc"
