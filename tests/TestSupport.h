@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QVector>
+#include <QtTest>
 
 // Helpers that several suites share. Each stands alone so that suites can add their own.
 namespace TestSupport {
@@ -60,6 +61,34 @@ inline ToolRun runTool(const QString &tool, const QStringList &arguments, const 
         run.exitCode = process.exitCode();
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
+    return run;
+}
+
+// A table of a tool's command lines: the arguments (split at spaces), the exit code and a text
+// that stdout or stderr holds.
+inline void toolColumns()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+}
+
+inline void toolRow(const char *name, const QString &arguments, int exitCode, const QString &output)
+{
+    QTest::newRow(name) << arguments << exitCode << output;
+}
+
+// Runs tool on the current row of a toolColumns() table and checks its exit code and output.
+inline ToolRun checkToolRow(const QString &tool, const QString &dir)
+{
+    QFETCH(QString, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    const ToolRun run = runTool(tool, arguments.split(' ', Qt::SkipEmptyParts), dir);
+    [&] {
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2((run.out + run.err).contains(output.toUtf8()), (run.out + run.err).constData());
+    }();
     return run;
 }
 
