@@ -12,26 +12,22 @@ namespace {
 // A survey along time = |offset| / 2 with up to 5 ms of noise, every 50th pick an error class
 // pick 300 ms late, and planted mispicks: 40 ms early at every 97th record, 45 ms late at every
 // 89th. Natural picks stay within 14 ms of their 10 m bin's median, planted ones beyond 26.
-// Returns the planted picks as record,offset,time,class and the residual's sign.
-QStringList writePlantedSurvey(const QString &name)
+// Returns the planted picks as suspect-list lines, with the residual's sign only.
+QString writePlantedSurvey(const QString &name)
 {
     QVector<Pick> picks;
-    QStringList planted;
+    QString planted;
     for (int i = 0; i < 30000; ++i) {
-        const int magnitude = int((qint64(i) * 7919) % 3000);
-        const bool error = i % 50 == 0, early = !error && i % 97 == 5;
-        const bool late = !error && !early && i % 89 == 7;
-        const int time = magnitude / 2 + (i * 13) % 11 - 5 +
-                         (error   ? 300
-                          : early ? -40
-                          : late  ? 45
-                                  : 0);
-        const qint32 offset = i % 2 ? -magnitude : magnitude, fbClass = error ? 2 : i % 3 == 0;
+        const int magnitude = int((qint64(i) * 7919) % 3000),
+                  offset = i % 2 ? -magnitude : magnitude;
+        const int kind = i % 50 == 0 ? 1 : i % 97 == 5 ? 2 : i % 89 == 7 ? 3 : 0;
+        const int time = magnitude / 2 + (i * 13) % 11 - 5 + QVector<int>{0, 300, -40, 45}[kind];
+        const int fbClass = kind == 1 ? 2 : i % 3 == 0;
         // Fractions that truncation toward zero drops.
         picks.append({offset, float(time) + (time < 0 ? -0.7f : 0.7f), fbClass});
-        if (early || late)
-            planted << QString::asprintf("%d,%d,%d,%d,%c", i, offset, time, fbClass,
-                                         early ? '-' : '+');
+        if (kind > 1)
+            planted += QString::asprintf("%d,%d,%d,%d,%s\n", i, offset, time, fbClass,
+                                         kind == 2 ? "-" : "");
     }
     writeFB(name, picks.size(), 0, 3000, picks);
     return planted;
@@ -45,13 +41,13 @@ class tst_CrossPlotReport : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QJsonArray m_files; // summary.json of the main run
-    QStringList m_planted;
+    QMap<QString, QJsonObject> m_files; // summary.json of the main run, by file
+    QString m_planted;
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
-    int report(const QStringList &arguments)
+    int report(const QString &arguments)
     {
-        return runTool("crossplot-report", arguments, m_dir.path()).exitCode;
+        return runTool("crossplot-report", arguments.split(' '), m_dir.path()).exitCode;
     }
 
     QJsonArray summary(const QString &dir)
@@ -61,33 +57,15 @@ class tst_CrossPlotReport : public QObject
         return QJsonDocument::fromJson(file.readAll())["files"].toArray();
     }
 
-    QJsonObject entry(const QString &file) const
-    {
-        for (const QJsonValue &value : m_files)
-            if (value["file"].toString() == file)
-                return value.toObject();
-        return QJsonObject();
-    }
-
 private slots:
     void initTestCase()
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        FBSynthOptions options;
-        options.records = 6000;
-        QVERIFY(FBSynth::write(path("survey.fb"), options));
-        options.records = 3000;
-        options.seed = 2;
-        options.errorShare = 0.3;
-        QVERIFY(FBSynth::write(path("noisy.cal"), options));
-        options.records = 50;
-        options.forgeRecordCount = true;
-        options.headerRecordCount = 2000000000;
-        QVERIFY(FBSynth::write(path("forged.fb"), options));
-        QVector<Pick> picks;
-        for (int i = 0; i < 40; ++i)
-            picks.append({100 + 10 * i, 50.0f + i, i % 4 == 0 ? 3 : 0});
-        writeFB(path("truncated.fb"), 100, 0, 1000, picks);
+        for (const char *fbgen :
+             {"-n 6000 survey.fb", "-n 3000 -s 2 --error-share 0.3 noisy.cal",
+              "-n 40 --header-count 100 truncated.fb",
+              "-n 50 -s 2 --error-share 0.3 --header-count 2000000000 forged.fb"})
+            QCOMPARE(runTool("fbgen", QString(fbgen).split(' '), m_dir.path()).exitCode, 0);
         writeFB(path("wild.fb"), 3, 0, 1000, {{10, 1e12f, 0}, {20, -1e9f, 0}, {30, 12.0f, 2}});
         writeFB(path("illegal.fb"), 1, 300, 300, {{10, 1.0f, 0}});
         QFile(path("empty.fb")).open(QIODevice::WriteOnly);
@@ -100,24 +78,32 @@ private slots:
 
         const QString files = "survey.fb noisy.cal forged.fb truncated.fb wild.fb illegal.fb "
                               "empty.fb missing.fb lines nothing planted.fb";
-        QCOMPARE(report(QString("-o out --flag-suspect-share 2 " + files).split(' ')), 0);
-        m_files = summary("out");
+        QCOMPARE(report("-o out --flag-suspect-share 2 " + files), 0);
         QStringList listed; // folders expand to their FB files in name order, in place
-        for (const QJsonValue &value : m_files)
+        for (const QJsonValue &value : summary("out")) {
             listed << value["file"].toString();
+            m_files[listed.last()] = value.toObject();
+        }
         QCOMPARE(listed.join(' '), QString(files).replace("lines", "lines/a.cal lines/b.fb "
                                                                    "lines/c%41.fit lines/sub.fb"));
+        const QJsonObject survey = m_files.value("survey.fb"),
+                          classes = survey["classes"].toObject();
+        QCOMPARE(survey.keys().join(' ') + " / " + classes.keys().join(' ') + " / " +
+                     classes["correct"].toObject().keys().join(' '),
+                 QString("classes file legal message offsetHigh offsetLow recordCount "
+                         "recordsInFile truncated / both correct error / cellCount densityMax "
+                         "image judgedCount matrixColumns matrixRows pickCount share suspectCount "
+                         "suspectEarly suspectLate suspectShare timeMax"));
     }
 
     // What summary.json says of each file; each class's figures against a window opened on the
     // file with the same parameters.
     void summaryMatchesWindows_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("options");
+        QTest::addColumn<QString>("file");    // and the options of a run of its own
         QTest::addColumn<QString>("summary"); // legal, truncated, records present: message
         const auto row = [](const char *name, const char *file, const char *summary) {
-            QTest::newRow(name) << QString(file) << QString() << QString(summary);
+            QTest::newRow(name) << QString(file) << QString(summary);
         };
         row("generated survey", "survey.fb", "legal, whole, 6000: ");
         row("30% erroneous", "noisy.cal", "legal, whole, 3000: ");
@@ -136,19 +122,19 @@ private slots:
         row("folder named like an FB file", "lines/sub.fb",
             "refused, whole, 0: a folder, not an FB file");
         row("folder without FB files", "nothing", "refused, whole, 0: a folder, not an FB file");
-        QTest::newRow("offset limits, point size 7")
-            << QString("survey.fb") << QString("--min-offset 500 --max-offset 2000 --point-size 7")
-            << QString("legal, whole, 6000: ");
+        row("offset limits, point size 7",
+            "survey.fb --min-offset 500 --max-offset 2000 --point-size 7", "legal, whole, 6000: ");
     }
 
     void summaryMatchesWindows()
     {
         QFETCH(QString, file);
-        QFETCH(QString, options);
-        if (!options.isEmpty())
-            QCOMPARE(report(QString("-o limited " + file + ' ' + options).split(' ')), 0);
+        const bool limited = file.contains(' ');
+        if (limited)
+            QCOMPARE(report("-o limited " + file), 0);
+        file = file.section(' ', 0, 0);
         const QJsonObject found =
-            options.isEmpty() ? entry(file) : summary("limited").at(0).toObject();
+            limited ? summary("limited").at(0).toObject() : m_files.value(file);
         QTEST(QStringLiteral("%1, %2, %3: %4")
                   .arg(found["legal"].toBool() ? "legal" : "refused",
                        found["truncated"].toBool() ? "truncated" : "whole",
@@ -156,33 +142,19 @@ private slots:
                        found["message"].isNull() ? QString() : found["message"].toString()),
               "summary");
         const QJsonObject classes = found["classes"].toObject();
-        QCOMPARE(found.keys().join(' '), QString("classes file legal message offsetHigh offsetLow "
-                                                 "recordCount recordsInFile truncated"));
         QCOMPARE(classes.isEmpty(), !found["legal"].toBool());
         if (classes.isEmpty())
             return;
-        QCOMPARE(classes.keys().join(' '), QString("both correct error"));
-        QCOMPARE(classes["correct"].toObject().keys().join(' '),
-                 QString("cellCount densityMax image judgedCount matrixColumns matrixRows "
-                         "pickCount share suspectCount suspectEarly suspectLate suspectShare "
-                         "timeMax"));
         for (const QString type : {"Correct", "Error", "Both"}) {
-            CrossPlotParam param;
-            param.fbName = path(file);
-            param.plotCorrectFB = type == "Correct";
-            param.plotErrorFB = type == "Error";
-            param.plotAllFB = type == "Both";
-            param.minOffset = options.isEmpty() ? 0 : 500;
-            param.maxOffset = options.isEmpty() ? 0 : 2000;
-            CrossPlotMap window(param);
-            window.findChild<QSpinBox *>("pointSize")->setValue(options.isEmpty() ? 4 : 7);
+            // The file, Correct, Error, Both, LVL, point size, and the offset limits.
+            CrossPlotMap window({path(file), type == "Correct", type == "Error", type == "Both",
+                                 false, 4, limited ? 500 : 0, limited ? 2000 : 0});
+            window.findChild<QSpinBox *>("pointSize")->setValue(limited ? 7 : 4);
             const QJsonObject figures = classes[type.toLower()].toObject();
             QVector<int> reported;
-            for (const QJsonValue &value :
-                 {found["recordCount"], found["offsetLow"], found["offsetHigh"], figures["timeMax"],
-                  figures["densityMax"], figures["cellCount"], figures["matrixColumns"],
-                  figures["matrixRows"]})
-                reported << value.toInt(-1);
+            for (const char *key : {"recordCount", "offsetLow", "offsetHigh", "timeMax",
+                                    "densityMax", "cellCount", "matrixColumns", "matrixRows"})
+                reported << (figures.contains(key) ? figures : found)[key].toInt(-1);
             QCOMPARE(reported,
                      QVector<int>({window.loadedRecordCount(), window.offsetWindowLow(),
                                    window.offsetWindowHigh(), window.timeAxisMax(),
@@ -209,8 +181,6 @@ private slots:
                 continue;
             const QString name = html.name().toString();
             const QString link = html.attributes().value(name == "img" ? "src" : "href").toString();
-            const bool flag =
-                html.attributes().value("class").toString().split(' ').contains("flag");
             images += name == "img";
             if (name == "th")
                 headers << html.readElementText();
@@ -218,7 +188,8 @@ private slots:
                 row.clear();
             if (name == "a" && link.startsWith('#') && row.isEmpty())
                 row = html.readElementText();
-            if (name == "span" && flag)
+            if (name == "span" &&
+                html.attributes().value("class").startsWith(QLatin1String("flag")))
                 flags << row + ": " + html.readElementText();
             if (!link.isEmpty() && !link.startsWith('#'))
                 QVERIFY2(QFileInfo::exists(path("out/" + QUrl::fromPercentEncoding(link.toUtf8()))),
@@ -238,19 +209,14 @@ private slots:
 
     void plantedSuspectsAreFound()
     {
-        const QJsonObject correct = entry("planted.fb").value("classes")["correct"].toObject();
+        const QJsonObject correct =
+            m_files.value("planted.fb").value("classes")["correct"].toObject();
+        QCOMPARE(correct["suspectCount"].toInt(), m_planted.count('\n'));
+        QCOMPARE(correct["suspectEarly"].toInt(), m_planted.count("-\n"));
         QFile csv(path("out/suspects/planted.fb.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly | QIODevice::Text));
-        QCOMPARE(csv.readLine(), QByteArray("record,offset,time,class,residual\n"));
-        QStringList found;
-        while (!csv.atEnd()) {
-            const QString line = QString::fromLatin1(csv.readLine()).trimmed();
-            found << line.section(',', 0, 3) + (line.section(',', 4).toInt() < 0 ? ",-" : ",+");
-        }
-        QCOMPARE(found, m_planted);
-        QCOMPARE(correct["suspectCount"].toInt(), m_planted.size());
-        QCOMPARE(correct["suspectEarly"].toInt(),
-                 m_planted.filter(QRegularExpression("-$")).size());
+        QCOMPARE(QString(csv.readAll()).replace(QRegularExpression(",(-?)\\d+\n"), ",\\1\n"),
+                 "record,offset,time,class,residual\n" + m_planted);
     }
 
     void exitCodes_data()
@@ -283,7 +249,7 @@ private slots:
         QFile old(path("again/suspects/b.fb.csv"));
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("stale\n") == 6);
         old.close();
-        QCOMPARE(report({"-o", "again", "lines/b.fb"}), 0);
+        QCOMPARE(report("-o again lines/b.fb"), 0);
         QVERIFY(QFileInfo::exists(path("again/notes.txt")));
         QCOMPARE(summary("again").size(), 1);
         QVERIFY(old.open(QIODevice::ReadOnly));
