@@ -1,70 +1,134 @@
 #pragma once
 
-#include <QDataStream>
-#include <QFile>
-#include <QProcess>
-#include <QVector>
+// What several suites do alike: say what a widget shows, write FB files, act as a user, run a tool.
+
 #include <QtTest>
+#include <QtWidgets>
+#include <functional>
 
-// Helpers that several suites share. Each stands alone so that suites can add their own.
-namespace TestSupport {
+// One line of what the user sees: the parts that are not empty, separated by blanks.
+template <class... Parts> QString say(const Parts &...parts)
+{
+    QStringList said{QVariant(parts).toString()...};
+    said.removeAll(QString());
+    return said.join(' ');
+}
 
-// ---- FB files written from a few picks ----
+inline QString size(const QSize &size)
+{
+    return QString::number(size.width()) + "x" + QString::number(size.height());
+}
 
-struct Pick
+template <class Enum> QString key(Enum value)
+{
+    return QMetaEnum::fromType<Enum>().valueToKey(int(value));
+}
+
+inline bool writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+struct FBPick
 {
     qint32 offset;
     float time;
     qint32 fbClass;
 };
 
-// A header announcing count records in low..high, then one 84-byte record per pick: offset at
-// byte 8, time (float32) at 60, class at 64. The other bytes are 'x', so that a reader looking
-// in the wrong place sees garbage rather than a plausible zero.
-inline bool writeFB(const QString &path, qint32 count, qint32 low, qint32 high,
-                    const QVector<Pick> &picks)
+// An FB file: a 16-byte header (record count, an unused word, the offset range) and 84-byte
+// records with the offset at byte 8, the time as float32 at 60 and the class at 64.
+inline QByteArray fbBytes(qint32 lowOffset, qint32 highOffset, const QVector<FBPick> &picks = {})
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QDataStream out(&file);
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
     out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    out << count << qint32(84) << low << high;
-    for (const Pick &pick : picks) {
-        out.writeRawData("xxxxxxxx", 8);
-        out << pick.offset;
-        out.writeRawData(QByteArray(48, 'x').constData(), 48);
-        out << pick.time << pick.fbClass;
-        out.writeRawData(QByteArray(16, 'x').constData(), 16);
+    out << qint32(picks.size()) << qint32(0) << lowOffset << highOffset;
+    for (const FBPick &pick : picks) {
+        out << qint64(0) << pick.offset;
+        out.writeRawData(QByteArray(48, '\0').constData(), 48);
+        out << pick.time << pick.fbClass << qint64(0) << qint64(0);
     }
-    return out.status() == QDataStream::Ok;
+    return bytes;
 }
 
-// ---- Command-line tools run as a user runs them ----
+// The top-level widget of the class that act showed.
+inline QWidget *newTopLevel(const char *className, const std::function<void()> &act)
+{
+    const QWidgetList before = QApplication::topLevelWidgets();
+    act();
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (!before.contains(widget) && widget->isVisible() && widget->inherits(className))
+            return widget;
+    return nullptr;
+}
+
+// Lets the user act, and answers each menu or modal dialog from inside its own loop. Every poll
+// is a timer of its own: Qt does not fire a timer again while its slot runs a nested loop.
+inline void whileModal(const std::function<void()> &act,
+                       const std::function<void(QWidget *)> &answer)
+{
+    QObject polls; // ends the polling when it goes
+    std::function<void()> poll = [&] {
+        QTimer::singleShot(10, &polls, poll);
+        QWidget *popup = QApplication::activePopupWidget();
+        if (QWidget *modal = popup ? popup : QApplication::activeModalWidget())
+            answer(modal);
+    };
+    QTimer::singleShot(10, &polls, poll);
+    act();
+}
+
+// Answers a file dialog with a name (an empty one cancels); says its title, filters and folder.
+inline QString answerFiles(QWidget *modal, const QString &name, const QString &folder)
+{
+    auto *files = qobject_cast<QFileDialog *>(modal);
+    if (!files) {
+        modal->close(); // nothing else may open: the rows then show what is missing
+        return modal->metaObject()->className();
+    }
+    const QString said = say(files->windowTitle(), "|", files->nameFilters().join(';'), "|",
+                             files->directory() == QDir(folder) ? "project" : "?");
+    files->findChild<QLineEdit *>("fileNameEdit")->setText(name);
+    name.isEmpty() ? files->reject() : static_cast<QDialog *>(files)->accept();
+    return said;
+}
 
 struct ToolRun
 {
-    int exitCode = -1; // -1: did not start, crashed or hung
-    QByteArray out;
-    QByteArray err;
+    int exitCode = -1; // -1: did not finish normally
+    QString out, err;
 };
 
-// Runs a tool of the build's bin folder in dir.
-inline ToolRun runTool(const QString &tool, const QStringList &arguments, const QString &dir)
+inline ToolRun
+runTool(const QString &program, const QStringList &arguments,
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    const bool finished =
+        process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
+    return {finished ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+// ---- Command-line tools of the build, run in a folder as a user runs them ----
+
+inline ToolRun runBuiltTool(const QString &tool, const QStringList &arguments, const QString &dir)
 {
     QProcess process;
     process.setWorkingDirectory(dir);
     process.start(QStringLiteral(CROSSPLOT_BIN_DIR "/") + tool, arguments);
-    ToolRun run;
-    if (process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit)
-        run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    const bool finished =
+        process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
+    return {finished ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
 }
 
-// A table of a tool's command lines: the arguments (split at spaces), the exit code and a text
+// A table of a tool's command lines: the arguments (split at blanks), the exit code and a text
 // that stdout or stderr holds.
 inline void toolColumns()
 {
@@ -84,12 +148,10 @@ inline ToolRun checkToolRow(const QString &tool, const QString &dir)
     QFETCH(QString, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, output);
-    const ToolRun run = runTool(tool, arguments.split(' ', Qt::SkipEmptyParts), dir);
+    const ToolRun run = runBuiltTool(tool, arguments.split(' ', Qt::SkipEmptyParts), dir);
     [&] {
         QCOMPARE(run.exitCode, exitCode);
-        QVERIFY2((run.out + run.err).contains(output.toUtf8()), (run.out + run.err).constData());
+        QVERIFY2((run.out + run.err).contains(output), qPrintable(run.out + run.err));
     }();
     return run;
 }
-
-} // namespace TestSupport

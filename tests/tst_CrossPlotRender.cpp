@@ -3,8 +3,6 @@
 #include <QtTest>
 #include <cmath>
 
-using namespace TestSupport;
-
 // Runs the crossplot-render command as a user would and checks what it prints and writes.
 class tst_CrossPlotRender : public QObject
 {
@@ -15,10 +13,10 @@ private slots:
     void initTestCase()
     {
         // One pick each, in files whose headers give the offset range.
-        QVERIFY(writeFB(m_dir.filePath("one-pick.fb"), 1, 0, 100, {{10, 37.0f, 0}}));
-        QVERIFY(writeFB(m_dir.filePath("second.fb"), 1, 0, 200, {{150, 80.0f, 0}}));
-        QVERIFY(writeFB(m_dir.filePath("equal.fb"), 1, 300, 300, {{10, 1.0f, 0}}));
-        QVERIFY(writeFB(m_dir.filePath("negative.fb"), 1, -1, 300, {{10, 1.0f, 0}}));
+        QVERIFY(writeFile(m_dir.filePath("one-pick.fb"), fbBytes(0, 100, {{10, 37.0f, 0}})));
+        QVERIFY(writeFile(m_dir.filePath("second.fb"), fbBytes(0, 200, {{150, 80.0f, 0}})));
+        QVERIFY(writeFile(m_dir.filePath("equal.fb"), fbBytes(300, 300, {{10, 1.0f, 0}})));
+        QVERIFY(writeFile(m_dir.filePath("negative.fb"), fbBytes(-1, 300, {{10, 1.0f, 0}})));
     }
 
     void exitCodeAndMessage_data()
@@ -53,7 +51,7 @@ private slots:
         const ToolRun run = checkToolRow("crossplot-render", m_dir.path());
         // A refused command line is said in one line, not buried in the help text.
         if (run.exitCode == 2)
-            QVERIFY2(run.err.count('\n') == 1 && run.out.isEmpty(), run.err.constData());
+            QVERIFY2(run.err.count('\n') == 1 && run.out.isEmpty(), qPrintable(run.err));
         if (QTest::currentDataTag() == QByteArray("several files")) {
             QCOMPARE(QImage(m_dir.filePath("pngs/one-pick.png")).width(), 904);
             QCOMPARE(QImage(m_dir.filePath("pngs/second.png")).width(), 904);
@@ -64,10 +62,10 @@ private slots:
     // 4 m x 4 ms matrix has 25 columns and 34 rows, and only column 1 of row 8 holds a value.
     void statsAndMatrixOfOnePick()
     {
-        const ToolRun run = runTool(
+        const ToolRun run = runBuiltTool(
             "crossplot-render", {"one-pick.fb", "--stats", "--matrix", "matrix.bin"}, m_dir.path());
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(QJsonDocument::fromJson(run.out).toJson(QJsonDocument::Compact),
+        QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8()).toJson(QJsonDocument::Compact),
                  QByteArray("{\"cellCount\":850,\"densityMax\":20,\"matrixColumns\":25,"
                             "\"matrixRows\":34,\"offsetHigh\":100,\"offsetLow\":0,\"pickCount\":1,"
                             "\"recordCount\":1,\"timeMax\":137}"));
@@ -98,10 +96,10 @@ private slots:
     void imageHasTheAskedSize()
     {
         QFETCH(QString, options);
-        QCOMPARE(runTool("crossplot-render",
-                         QString("one-pick.fb -o sized.png --background 2 " + options)
-                             .split(' ', Qt::SkipEmptyParts),
-                         m_dir.path())
+        QCOMPARE(runBuiltTool("crossplot-render",
+                              QString("one-pick.fb -o sized.png --background 2 " + options)
+                                  .split(' ', Qt::SkipEmptyParts),
+                              m_dir.path())
                      .exitCode,
                  0);
         const QImage image(m_dir.filePath("sized.png"));

@@ -1,11 +1,8 @@
 #include "CrossPlotMap.h"
-#include "FBSynth.h"
 #include "TestSupport.h"
 
 #include <QtTest>
 #include <QtWidgets>
-
-using namespace TestSupport;
 
 namespace {
 
@@ -15,7 +12,7 @@ namespace {
 // Returns the planted picks as suspect-list lines, with the residual's sign only.
 QString writePlantedSurvey(const QString &name)
 {
-    QVector<Pick> picks;
+    QVector<FBPick> picks;
     QString planted;
     for (int i = 0; i < 30000; ++i) {
         const int magnitude = int((qint64(i) * 7919) % 3000),
@@ -29,7 +26,7 @@ QString writePlantedSurvey(const QString &name)
             planted += QString::asprintf("%d,%d,%d,%d,%s\n", i, offset, time, fbClass,
                                          kind == 2 ? "-" : "");
     }
-    writeFB(name, picks.size(), 0, 3000, picks);
+    writeFile(name, fbBytes(0, 3000, picks));
     return planted;
 }
 
@@ -47,7 +44,7 @@ class tst_CrossPlotReport : public QObject
     QString path(const QString &name) const { return m_dir.filePath(name); }
     int report(const QString &arguments)
     {
-        return runTool("crossplot-report", arguments.split(' '), m_dir.path()).exitCode;
+        return runBuiltTool("crossplot-report", arguments.split(' '), m_dir.path()).exitCode;
     }
 
     QJsonArray summary(const QString &dir)
@@ -65,14 +62,15 @@ private slots:
              {"-n 6000 survey.fb", "-n 3000 -s 2 --error-share 0.3 noisy.cal",
               "-n 40 --header-count 100 truncated.fb",
               "-n 50 -s 2 --error-share 0.3 --header-count 2000000000 forged.fb"})
-            QCOMPARE(runTool("fbgen", QString(fbgen).split(' '), m_dir.path()).exitCode, 0);
-        writeFB(path("wild.fb"), 3, 0, 1000, {{10, 1e12f, 0}, {20, -1e9f, 0}, {30, 12.0f, 2}});
-        writeFB(path("illegal.fb"), 1, 300, 300, {{10, 1.0f, 0}});
+            QCOMPARE(runBuiltTool("fbgen", QString(fbgen).split(' '), m_dir.path()).exitCode, 0);
+        writeFile(path("wild.fb"),
+                  fbBytes(0, 1000, {{10, 1e12f, 0}, {20, -1e9f, 0}, {30, 12.0f, 2}}));
+        writeFile(path("illegal.fb"), fbBytes(300, 300, {{10, 1.0f, 0}}));
         QFile(path("empty.fb")).open(QIODevice::WriteOnly);
         QDir(m_dir.path()).mkpath("lines/sub.fb");
         QDir(m_dir.path()).mkpath("nothing");
         for (const char *name : {"lines/b.fb", "lines/a.cal", "lines/c%41.fit"})
-            writeFB(path(name), 1, 0, 100, {{10, 5.0f, 0}});
+            writeFile(path(name), fbBytes(0, 100, {{10, 5.0f, 0}}));
         QFile(path("lines/readme.txt")).open(QIODevice::WriteOnly);
         m_planted = writePlantedSurvey(path("planted.fb"));
 

@@ -3,8 +3,6 @@
 
 #include <QtTest>
 
-using namespace TestSupport;
-
 // Decodes with its own little-endian reader rather than the plug-in's record helpers, so that
 // a byte-order mistake shared by writer and reader cannot hide.
 class tst_FBSynth : public QObject
@@ -73,7 +71,7 @@ private slots:
         const ToolRun run = checkToolRow("fbgen", m_dir.path());
         if (run.exitCode == 2) // one line, starting with the program's name
             QVERIFY2(run.err.startsWith("fbgen: ") && run.err.count('\n') == 1,
-                     run.err.constData());
+                     qPrintable(run.err));
         // Only the forged header is written: 2,000,000,000 little-endian, and no records.
         QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll().toHex() : QByteArray(),
                  QByteArray(QTest::currentDataTag() == QByteArray("forged header")
