@@ -67,23 +67,24 @@ private slots:
                   fbBytes(0, 1000, {{10, 1e12f, 0}, {20, -1e9f, 0}, {30, 12.0f, 2}}));
         writeFile(path("illegal.fb"), fbBytes(300, 300, {{10, 1.0f, 0}}));
         QFile(path("empty.fb")).open(QIODevice::WriteOnly);
-        QDir(m_dir.path()).mkpath("lines/sub.fb");
-        QDir(m_dir.path()).mkpath("nothing");
+        QDir(m_dir.path()).mkpath("lines/folder.fb");
+        QDir(m_dir.path()).mkpath("no-fb-files");
         for (const char *name : {"lines/b.fb", "lines/a.cal", "lines/c%41.fit"})
             writeFile(path(name), fbBytes(0, 100, {{10, 5.0f, 0}}));
         QFile(path("lines/readme.txt")).open(QIODevice::WriteOnly);
         m_planted = writePlantedSurvey(path("planted.fb"));
 
         const QString files = "survey.fb noisy.cal forged.fb truncated.fb wild.fb illegal.fb "
-                              "empty.fb missing.fb lines nothing planted.fb";
+                              "empty.fb missing.fb lines no-fb-files planted.fb";
         QCOMPARE(report("-o out --flag-suspect-share 2 " + files), 0);
         QStringList listed; // folders expand to their FB files in name order, in place
         for (const QJsonValue &value : summary("out")) {
             listed << value["file"].toString();
             m_files[listed.last()] = value.toObject();
         }
-        QCOMPARE(listed.join(' '), QString(files).replace("lines", "lines/a.cal lines/b.fb "
-                                                                   "lines/c%41.fit lines/sub.fb"));
+        QCOMPARE(listed.join(' '),
+                 QString(files).replace("lines", "lines/a.cal lines/b.fb "
+                                                 "lines/c%41.fit lines/folder.fb"));
         const QJsonObject survey = m_files.value("survey.fb"),
                           classes = survey["classes"].toObject();
         QCOMPARE(survey.keys().join(' ') + " / " + classes.keys().join(' ') + " / " +
@@ -100,28 +101,25 @@ private slots:
     {
         QTest::addColumn<QString>("file");    // and the options of a run of its own
         QTest::addColumn<QString>("summary"); // legal, truncated, records present: message
-        const auto row = [](const char *name, const char *file, const char *summary) {
-            QTest::newRow(name) << QString(file) << QString(summary);
+        const auto row = [](const char *file, const char *summary) {
+            QTest::newRow(file) << QString(file) << QString(summary);
         };
-        row("generated survey", "survey.fb", "legal, whole, 6000: ");
-        row("30% erroneous", "noisy.cal", "legal, whole, 3000: ");
-        row("truncated: zero picks", "truncated.fb",
+        row("survey.fb", "legal, whole, 6000: ");
+        row("noisy.cal", "legal, whole, 3000: ");
+        row("truncated.fb",
             "legal, truncated, 40: truncated: the header announces 100 records, the file holds 40; "
             "the missing ones read as picks at 0 m, 0 ms");
-        row("forged count", "forged.fb",
+        row("forged.fb",
             "legal, truncated, 50: truncated: the header announces 2,000,000,000 records, the file "
             "holds 50; the missing ones read as picks at 0 m, 0 ms; only 2,000,000 of the "
             "1,999,999,950 missing records were kept as zero picks (the loader's limit)");
-        row("wild times", "wild.fb",
-            "legal, whole, 3: wild times: 2 picks lie beyond \u00b160,000 ms");
-        row("illegal header", "illegal.fb", "refused, whole, 1: Error: the input file is illegal.");
-        row("empty", "empty.fb", "refused, whole, 0: the file is empty");
-        row("missing", "missing.fb", "refused, whole, 0: Error: fail to open the file: missing.fb");
-        row("folder named like an FB file", "lines/sub.fb",
-            "refused, whole, 0: a folder, not an FB file");
-        row("folder without FB files", "nothing", "refused, whole, 0: a folder, not an FB file");
-        row("offset limits, point size 7",
-            "survey.fb --min-offset 500 --max-offset 2000 --point-size 7", "legal, whole, 6000: ");
+        row("wild.fb", "legal, whole, 3: wild times: 2 picks lie beyond \u00b160,000 ms");
+        row("illegal.fb", "refused, whole, 1: Error: the input file is illegal.");
+        row("empty.fb", "refused, whole, 0: the file is empty");
+        row("missing.fb", "refused, whole, 0: Error: fail to open the file: missing.fb");
+        row("lines/folder.fb", "refused, whole, 0: a folder, not an FB file");
+        row("no-fb-files", "refused, whole, 0: a folder, not an FB file");
+        row("survey.fb --min-offset 500 --max-offset 2000 --point-size 7", "legal, whole, 6000: ");
     }
 
     void summaryMatchesWindows()
@@ -198,11 +196,12 @@ private slots:
         QCOMPARE(headers.join(" | "),
                  QString("File | Records announced | Records present | Correct | "
                          "Erroneous | Error share | Suspect share | timeMax (ms) | densityMax"));
-        QCOMPARE(flags.join(" | "),
-                 QString("survey.fb: suspects > 2% | noisy.cal: errors > 10% | forged.fb: "
-                         "truncated | truncated.fb: truncated | wild.fb: errors > 10% | "
-                         "illegal.fb: refused | empty.fb: refused | missing.fb: refused | "
-                         "lines/sub.fb: refused | nothing: refused | planted.fb: suspects > 2%"));
+        QCOMPARE(
+            flags.join(" | "),
+            QString("survey.fb: suspects > 2% | noisy.cal: errors > 10% | forged.fb: "
+                    "truncated | truncated.fb: truncated | wild.fb: errors > 10% | "
+                    "illegal.fb: refused | empty.fb: refused | missing.fb: refused | "
+                    "lines/folder.fb: refused | no-fb-files: refused | planted.fb: suspects > 2%"));
     }
 
     void plantedSuspectsAreFound()
