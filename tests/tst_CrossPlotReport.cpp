@@ -242,13 +242,12 @@ private slots:
     void existingFolderIsOverwrittenFileByFile()
     {
         QDir(m_dir.path()).mkpath("again/suspects");
-        QFile(path("again/notes.txt")).open(QIODevice::WriteOnly);
-        QFile old(path("again/suspects/b.fb.csv"));
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("stale\n") == 6);
-        old.close();
+        QVERIFY(writeFile(path("again/notes.txt"), "notes\n"));
+        QVERIFY(writeFile(path("again/suspects/b.fb.csv"), "stale\n"));
         QCOMPARE(report("-o again lines/b.fb"), 0);
         QVERIFY(QFileInfo::exists(path("again/notes.txt")));
         QCOMPARE(summary("again").size(), 1);
+        QFile old(path("again/suspects/b.fb.csv"));
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readLine(), QByteArray("record,offset,time,class,residual\n"));
     }
