@@ -114,3 +114,44 @@ runTool(const QString &program, const QStringList &arguments,
     return {finished ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }
+
+// ---- Command-line tools of the build, run in a folder as a user runs them ----
+
+inline ToolRun runBuiltTool(const QString &tool, const QStringList &arguments, const QString &dir)
+{
+    QProcess process;
+    process.setWorkingDirectory(dir);
+    process.start(QStringLiteral(CROSSPLOT_BIN_DIR "/") + tool, arguments);
+    const bool finished =
+        process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
+    return {finished ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+// A table of a tool's command lines: the arguments (split at blanks), the exit code and a text
+// that stdout or stderr holds.
+inline void toolColumns()
+{
+    QTest::addColumn<QString>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+}
+
+inline void toolRow(const char *name, const QString &arguments, int exitCode, const QString &output)
+{
+    QTest::newRow(name) << arguments << exitCode << output;
+}
+
+// Runs tool on the current row of a toolColumns() table and checks its exit code and output.
+inline ToolRun checkToolRow(const QString &tool, const QString &dir)
+{
+    QFETCH(QString, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    const ToolRun run = runBuiltTool(tool, arguments.split(' ', Qt::SkipEmptyParts), dir);
+    [&] {
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2((run.out + run.err).contains(output), qPrintable(run.out + run.err));
+    }();
+    return run;
+}

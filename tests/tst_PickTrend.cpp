@@ -15,24 +15,35 @@ Ints range(int first, int last)
     return values;
 }
 
-// Appends picks at one offset with these times, records numbered on from the last.
-void add(FBPicks &picks, int offset, const Ints &times, int fbClass = 0)
+struct Group
 {
-    for (const int time : times) {
-        picks.records.append(picks.offsets.size());
-        picks.offsets.append(offset);
-        picks.fbTimes.append(time);
-        picks.classes.append(fbClass);
-    }
-    picks.pickCount = picks.recordCount = picks.offsets.size();
-}
+    int offset;
+    Ints times;
+    int fbClass = 0;
+};
 
-FBPicks window(int low, int high)
+// Picks in the window low..high, records numbered in the order given, and zero picks of
+// missing records after them.
+FBPicks picks(int low, const QVector<Group> &groups, int zeroPicks = 0, int high = 3000)
 {
     FBPicks picks;
     picks.offsetLow = low;
     picks.offsetHigh = high;
+    for (const Group &group : groups)
+        for (const int time : group.times) {
+            picks.records.append(picks.offsets.size());
+            picks.offsets.append(group.offset);
+            picks.fbTimes.append(time);
+            picks.classes.append(group.fbClass);
+        }
+    picks.zeroPicks = zeroPicks;
+    picks.pickCount = picks.recordCount = picks.offsets.size() + zeroPicks;
     return picks;
+}
+
+void row(const char *name, const FBPicks &picks, const QString &trend)
+{
+    QTest::newRow(name) << picks << trend;
 }
 
 } // namespace
@@ -48,132 +59,74 @@ private slots:
     void medianAndSuspects_data()
     {
         QTest::addColumn<FBPicks>("picks");
-        QTest::addColumn<int>("bin");
-        QTest::addColumn<int>("median"); // -1: not judged
-        QTest::addColumn<int>("judged");
-        QTest::addColumn<QStringList>("suspects"); // record,offset,time,class,residual
-
-        FBPicks picks = window(100, 3000);
-        add(picks, 105, range(1, 19));
-        QTest::newRow("19 picks: not judged") << picks << 0 << -1 << 0 << QStringList();
-        add(picks, 105, {100});
-        QTest::newRow("20 picks: lower median of an even count")
-            << picks << 0 << 10 << 20 << QStringList{"19,105,100,0,90"};
-
-        picks = window(100, 3000);
-        add(picks, 105, range(21, 1));
-        QTest::newRow("21 picks in falling order") << picks << 0 << 11 << 21 << QStringList();
-
-        picks = window(100, 3000);
-        add(picks, 105, Ints(18, 50) << 30 << 71);
-        QTest::newRow("residual 20 is not suspect, 21 is")
-            << picks << 0 << 50 << 20 << QStringList{"19,105,71,0,21"};
-
-        picks = window(0, 3000);
-        add(picks, 2999, range(1, 10));
-        add(picks, 2990, range(11, 20));
-        add(picks, 2989, {500});
-        QTest::newRow("bin at the window's top") << picks << 299 << 10 << 20 << QStringList();
-
-        picks = window(100, 3000);
-        add(picks, -105, range(1, 10));
-        add(picks, 109, range(11, 20));
-        add(picks, -101, {60});
-        QTest::newRow("negative offsets share the bin of their magnitude")
-            << picks << 0 << 11 << 21 << QStringList{"20,-101,60,0,49"};
-
-        picks = window(100, 3000);
-        add(picks, 109, Ints(20, 5));
-        add(picks, 110, Ints(20, 50));
-        QTest::newRow("110 m starts the next bin") << picks << 1 << 50 << 40 << QStringList();
-
-        picks = window(100, 3000);
-        add(picks, 105, range(1, 20), 2);
-        add(picks, 105, range(1, 19), -3);
-        QTest::newRow("error classes are not judged, negative codes are")
-            << picks << 0 << -1 << 0 << QStringList();
-
-        picks = window(0, 3000);
-        add(picks, 5, {25});
-        add(picks, 5, Ints(19, 3));
-        picks.zeroPicks = 21;
-        picks.recordCount = picks.pickCount = 41;
-        QTest::newRow("zero picks of missing records take part")
-            << picks << 0 << 0 << 41 << QStringList{"0,5,25,0,25"};
-
-        picks = window(100, 3000);
-        add(picks, 105, Ints(20, 50) << 2147483647 << (-2147483647 - 1));
-        QTest::newRow("wild times are residuals like any other")
-            << picks << 0 << 50 << 22
-            << QStringList{"20,105,2147483647,0,2147483597", "21,105,-2147483648,0,-2147483698"};
-
-        picks = window(0, 3000);
+        // The bins' medians, judged picks, and suspects as record,offset,time,class,residual.
+        QTest::addColumn<QString>("trend");
+        row("19 picks: not judged", picks(100, {{105, range(1, 19)}}), " | 0 | ");
+        row("20 picks: lower median of an even count", picks(100, {{105, range(1, 19) << 100}}),
+            "0:10 | 20 | 19,105,100,0,90");
+        row("21 picks in falling order", picks(100, {{105, range(21, 1)}}), "0:11 | 21 | ");
+        row("residual 20 is not suspect, 21 is", picks(100, {{105, Ints(18, 50) << 30 << 71}}),
+            "0:50 | 20 | 19,105,71,0,21");
+        row("bin at the window's top",
+            picks(0, {{2999, range(1, 10)}, {2990, range(11, 20)}, {2989, {500}}}),
+            "299:10 | 20 | ");
+        row("negative offsets share the bin of their magnitude",
+            picks(100, {{-105, range(1, 10)}, {109, range(11, 20)}, {-101, {60}}}),
+            "0:11 | 21 | 20,-101,60,0,49");
+        row("110 m starts the next bin", picks(100, {{109, Ints(20, 5)}, {110, Ints(20, 50)}}),
+            "0:5 1:50 | 40 | ");
+        row("error classes are not judged, negative codes are",
+            picks(100, {{105, range(1, 20), 2}, {105, range(1, 19), -3}}), " | 0 | ");
+        row("zero picks of missing records take part", picks(0, {{5, {25}}, {5, Ints(19, 3)}}, 21),
+            "0:0 | 41 | 0,5,25,0,25");
+        row("wild times are residuals like any other",
+            picks(100, {{105, Ints(20, 50) << 2147483647 << (-2147483647 - 1)}}),
+            "0:50 | 22 | 20,105,2147483647,0,2147483597 21,105,-2147483648,0,-2147483698");
+        QVector<Group> thin;
         for (int offset = 0; offset < 3000; offset += 10)
-            add(picks, offset, Ints(19, offset));
-        QTest::newRow("every bin thin") << picks << 150 << -1 << 0 << QStringList();
+            thin.append({offset, Ints(19, offset)});
+        row("every bin thin", picks(0, thin), " | 0 | ");
+        // A bin per 10 m of a 2-billion-metre window for 21 picks: refused, and said why.
+        row("sparse wide window", picks(0, {{5, Ints(20, 1)}, {2147483647, {1}}}, 0, 2147483647),
+            "the Correct picks spread over 214,748,365 trend bins, more than their 21 picks: no "
+            "trend | 0 | ");
     }
 
     void medianAndSuspects()
     {
         QFETCH(FBPicks, picks);
-        QFETCH(int, bin);
-        QFETCH(int, median);
-        QFETCH(int, judged);
-        QFETCH(QStringList, suspects);
-
         PickTrend trend(picks.offsetLow, 10, 20);
-        QVERIFY(trend.fit(picks));
-        int found = -1;
-        QCOMPARE(trend.median(bin, &found), median != -1);
-        if (median != -1)
-            QCOMPARE(found, median);
-
-        QStringList listed;
-        trend.judge(picks, [&listed](const PickTrend::Suspect &s) {
-            listed << QStringLiteral("%1,%2,%3,%4,%5")
-                          .arg(s.record)
-                          .arg(s.offset)
-                          .arg(s.time)
-                          .arg(s.fbClass)
-                          .arg(s.residual);
+        QStringList medians, suspects;
+        if (!trend.fit(picks))
+            medians << trend.error();
+        for (int bin = 0, time = 0; bin < trend.binCount(); ++bin)
+            if (trend.median(bin, &time))
+                medians << QStringLiteral("%1:%2").arg(bin).arg(time);
+        trend.judge(picks, [&suspects](const PickTrend::Suspect &s) {
+            suspects << QString::asprintf("%d,%d,%d,%d,%lld", s.record, s.offset, s.time, s.fbClass,
+                                          s.residual);
         });
-        QCOMPARE(listed, suspects);
-        QCOMPARE(trend.judgedCount(), qint64(judged));
-        QCOMPARE(trend.suspectCount(), qint64(suspects.size()));
-        QCOMPARE(trend.suspectEarly() + trend.suspectLate(), qint64(suspects.size()));
+        QTEST(QStringList(
+                  {medians.join(' '), QString::number(trend.judgedCount()), suspects.join(' ')})
+                  .join(" | "),
+              "trend");
+        QCOMPARE(trend.suspectCount(), suspects.size());
     }
 
     // Residuals -201, -200, -1, 0 (30 times), 1, 199 and 200 against a median of 1000.
     void histogramEdges()
     {
-        FBPicks picks = window(0, 100);
-        add(picks, 50, Ints(30, 1000) << 799 << 800 << 999 << 1001 << 1199 << 1200);
+        const FBPicks edges =
+            picks(0, {{50, Ints(30, 1000) << 799 << 800 << 999 << 1001 << 1199 << 1200}});
         PickTrend trend(0, 10, 20);
-        QVERIFY(trend.fit(picks));
-        trend.judge(picks);
-        QCOMPARE(trend.histogram().size(), 200);
-        QCOMPARE(trend.histogram().at(0), 1);
-        QCOMPARE(trend.histogram().at(99), 1);
-        QCOMPARE(trend.histogram().at(100), 31);
-        QCOMPARE(trend.histogram().at(199), 1);
-        QCOMPARE(trend.below(), 1);
-        QCOMPARE(trend.above(), 1);
-        QCOMPARE(trend.suspectEarly(), 2);
-        QCOMPARE(trend.suspectLate(), 2);
+        QVERIFY(trend.fit(edges));
+        trend.judge(edges);
+        const QVector<qint64> &h = trend.histogram();
+        QCOMPARE(QVector<qint64>({h.size(), h[0], h[99], h[100], h[199],
+                                  std::accumulate(h.begin(), h.end(), qint64(0)), trend.below(),
+                                  trend.above(), trend.suspectEarly(), trend.suspectLate()}),
+                 QVector<qint64>({200, 1, 1, 31, 1, 34, 1, 1, 2, 2}));
         QVERIFY(qAbs(trend.suspectShare() - 11.111111) < 1e-5); // 4 of 36
-    }
-
-    // Picks far apart would need a bin per metre of a 2-billion-metre window: refused, said.
-    void sparseWideWindowIsRefused()
-    {
-        FBPicks picks = window(0, 2147483647);
-        add(picks, 5, Ints(20, 1));
-        add(picks, 2147483647, {1});
-        PickTrend trend(0, 1, 20);
-        QVERIFY(!trend.fit(picks));
-        QVERIFY2(trend.error().contains(QLatin1String("trend bins")), qPrintable(trend.error()));
-        trend.judge(picks);
-        QCOMPARE(trend.judgedCount(), 0);
     }
 };
 
