@@ -79,6 +79,16 @@ private slots:
             picks(100, {{105, range(1, 20), 2}, {105, range(1, 19), -3}}), " | 0 | ");
         row("zero picks of missing records take part", picks(0, {{5, {25}}, {5, Ints(19, 3)}}, 21),
             "0:0 | 41 | 0,5,25,0,25");
+        row("zero picks above the median are suspect with their records",
+            picks(0, {{5, range(31, 51)}}, 3),
+            "0:39 | 24 | 21,0,0,0,-39 22,0,0,0,-39 23,0,0,0,-39");
+        row("zero picks after negative times", picks(0, {{5, range(-44, -30)}}, 6),
+            "0:-34 | 21 | 15,0,0,0,34 16,0,0,0,34 17,0,0,0,34 18,0,0,0,34 19,0,0,0,34 "
+            "20,0,0,0,34");
+        row("the median just above ten zero picks", picks(0, {{5, range(1, 11)}}, 10),
+            "0:1 | 21 | ");
+        row("two billion zero picks are counted, not stored", picks(0, {{5, {25}}}, 2000000000),
+            "0:0 | 2000000001 | 0,5,25,0,25");
         row("wild times are residuals like any other",
             picks(100, {{105, Ints(20, 50) << 2147483647 << (-2147483647 - 1)}}),
             "0:50 | 22 | 20,105,2147483647,0,2147483597 21,105,-2147483648,0,-2147483698");
