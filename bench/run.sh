@@ -79,7 +79,7 @@ echo
 echo "Thread scaling, 20,000,000 records (CROSSPLOT_LOAD_THREADS; medians of $runs):"
 f="$data/fb20000000.fb"
 all=$(nproc)
-for t in 1 2 "$all"; do
+for t in $(printf "%s\n" 1 2 "$all" | sort -nu); do
     r=()
     for ((i = 0; i < runs; i++)); do r+=("$(CROSSPLOT_LOAD_THREADS=$t ms "$render" "$f" --stats)"); done
     printf '  %2s threads: %6s ms\n' "$t" "$(echo "${r[*]}" | median)"
