@@ -200,28 +200,23 @@ private slots:
     // than the file holds, all of them zero picks; then room for 1000 picks only.
     void manyPicksAndMissingRecords_data()
     {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("limit");
-        QTest::addColumn<int>("stored");
-        QTest::addColumn<Ints>("droppedAndZero");
-        QTest::newRow("5000 records") << 5000 << 10000 << 5000 << Ints{0, 0};
-        QTest::newRow("3,005,000 announced") << 3005000 << 10000 << 5000 << Ints{0, 3000000};
-        QTest::newRow("room for 1000") << 3005000 << 1000 << 1000 << Ints{4000, 3000000};
+        QTest::addColumn<Ints>("row"); // records announced, pick limit, stored, dropped, zero
+        QTest::newRow("5000 records") << Ints{5000, 10000, 5000, 0, 0};
+        QTest::newRow("3,005,000 announced") << Ints{3005000, 10000, 5000, 0, 3000000};
+        QTest::newRow("room for 1000") << Ints{3005000, 1000, 1000, 4000, 3000000};
     }
 
     void manyPicksAndMissingRecords()
     {
-        QFETCH(int, count);
-        QFETCH(int, limit);
-        QFETCH(int, stored);
+        QFETCH(Ints, row);
         Ints offsets;
         for (int k = 0; k < 5000; ++k)
             offsets << (k % 2 ? -k : k);
-        const FBPicks picks = read(file(count, 0, 6000, offsets), filter(All), limit);
-        QCOMPARE(picks.offsets, offsets.mid(0, stored));
-        QCOMPARE(picks.fbTimes, Ints(stored, 25));
-        QTEST((Ints{picks.droppedPicks, picks.zeroPicks}), "droppedAndZero");
-        QCOMPARE(picks.pickCount, count);
+        const FBPicks picks = read(file(row[0], 0, 6000, offsets), filter(All), row[1]);
+        QCOMPARE(picks.offsets, offsets.mid(0, row[2]));
+        QCOMPARE(picks.fbTimes, Ints(row[2], 25));
+        QCOMPARE((Ints{picks.pickCount, picks.droppedPicks, picks.zeroPicks}),
+                 (Ints{row[0], row[3], row[4]}));
     }
 
     // Another process cuts the file short or lengthens it while it loads (here: at progress
@@ -230,22 +225,17 @@ private slots:
     // after the start is not read, its records count as past the end.
     void fileChangesWhileLoading_data()
     {
-        QTest::addColumn<int>("onFile");   // records when the load starts
-        QTest::addColumn<int>("changeTo"); // records after the change
-        QTest::addColumn<int>("threads");
-        QTest::addColumn<int>("leastStored");
-        QTest::newRow("cut to 5000 records, 1 thread") << 10000 << 5000 << 1 << 5000;
-        QTest::newRow("cut to 5000 records, 2 threads") << 10000 << 5000 << 2 << 5000;
-        QTest::newRow("cut to 0 records, 2 threads") << 10000 << 0 << 2 << 3000;
-        QTest::newRow("grown from 5000 to 10,000, 2 threads") << 5000 << 10000 << 2 << 5000;
+        QTest::addColumn<Ints>("row"); // records at the start, after the change, threads, stored
+        QTest::newRow("cut to 5000 records, 1 thread") << Ints{10000, 5000, 1, 5000};
+        QTest::newRow("cut to 5000 records, 2 threads") << Ints{10000, 5000, 2, 5000};
+        QTest::newRow("cut to 0 records, 2 threads") << Ints{10000, 0, 2, 3000};
+        QTest::newRow("grown from 5000 to 10,000, 2 threads") << Ints{5000, 10000, 2, 5000};
     }
 
     void fileChangesWhileLoading()
     {
-        QFETCH(int, onFile);
-        QFETCH(int, changeTo);
-        QFETCH(int, threads);
-        QFETCH(int, leastStored);
+        QFETCH(Ints, row);
+        const int onFile = row[0], changeTo = row[1], threads = row[2], leastStored = row[3];
         Ints offsets;
         for (int k = 1; k <= 10000; ++k)
             offsets << k;
@@ -254,16 +244,14 @@ private slots:
         QVERIFY(changed.open(QIODevice::WriteOnly));
         changed.write(whole.left(16 + 84 * onFile));
         changed.close();
-        const FBPicks picks = loadPicks(changed.fileName(), filter(All), threads, 1000, values = {},
-                                        INT_MAX, [&](int v) {
-                                            if (v != 30 || !changed.open(QIODevice::Append))
-                                                return;
-                                            if (changeTo < onFile)
-                                                changed.resize(16 + 84 * qint64(changeTo));
-                                            else
-                                                changed.write(whole.mid(changed.size()));
-                                            changed.close();
-                                        });
+        const auto change = [&](int v) {
+            if (v == 30 && changed.open(QIODevice::Append))
+                changeTo < onFile ? void(changed.resize(16 + 84 * qint64(changeTo)))
+                                  : void(changed.write(whole.mid(changed.size())));
+            changed.close();
+        };
+        const FBPicks picks =
+            loadPicks(changed.fileName(), filter(All), threads, 1000, values = {}, INT_MAX, change);
         QCOMPARE(values.size(), 100);
         QVERIFY(picks.offsets.size() >= leastStored && picks.offsets.size() <= onFile);
         QCOMPARE(picks.pickCount, picks.offsets.size());
