@@ -240,27 +240,28 @@ private slots:
         for (int k = 1; k <= 10000; ++k)
             offsets << k;
         const QByteArray whole = file(10000, 1, 20000, offsets);
-        QFile changed(dir.filePath(QStringLiteral("changing.fb")));
-        QVERIFY(changed.open(QIODevice::WriteOnly));
-        changed.write(whole.left(16 + 84 * onFile));
-        changed.close();
+        const QString name = dir.filePath(QStringLiteral("changing.fb"));
+        QFile out(name);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(whole.left(16 + 84 * onFile)) > 0);
+        out.close();
         const auto change = [&](int v) {
+            QFile changed(name);
             if (v == 30 && changed.open(QIODevice::Append))
                 changeTo < onFile ? void(changed.resize(16 + 84 * qint64(changeTo)))
                                   : void(changed.write(whole.mid(changed.size())));
-            changed.close();
         };
-        const FBPicks picks =
-            loadPicks(changed.fileName(), filter(All), threads, 1000, values = {}, INT_MAX, change);
+        const FBPicks picks = loadPicks(name, filter(All), threads, 1000, values = {},
+                                        FBLoader::MaxStoredPicks, change);
         QCOMPARE(values.size(), 100);
         QVERIFY(picks.offsets.size() >= leastStored && picks.offsets.size() <= onFile);
         QCOMPARE(picks.pickCount, picks.offsets.size());
-        // File order, and every stored pick is the record it came from.
-        QCOMPARE(picks.offsets, offsets.mid(0, picks.offsets.size()));
+        // File order, and every stored pick is the record it came from; with two threads a
+        // block read after the cut may lie between blocks read before it.
         for (int k = 0; k < picks.records.size(); ++k)
-            QCOMPARE(picks.records.at(k), k);
+            QVERIFY(picks.offsets.at(k) == picks.records.at(k) + 1 &&
+                    (k == 0 || picks.records.at(k) > picks.records.at(k - 1)));
         if (threads == 1)
-            QCOMPARE(picks.offsets.size(), leastStored);
+            QCOMPARE(picks.offsets, offsets.mid(0, leastStored));
     }
 };
 
