@@ -23,13 +23,17 @@ using Picks = QVector<QPair<int, float>>; // offset and time of records of class
 QByteArray input(int pointSize, qint32 count, qint32 high, const Picks &picks)
 {
     QByteArray bytes(28 + 84 * picks.size(), '\0');
+    const auto put = [&bytes](int at, auto value) {
+        value = qToLittleEndian(value);
+        bytes.replace(at, sizeof value, reinterpret_cast<const char *>(&value), sizeof value);
+    };
     bytes[0] = 1;
     bytes[1] = char(pointSize);
-    qToLittleEndian<qint32>(count, bytes.data() + 12);
-    qToLittleEndian<qint32>(high, bytes.data() + 24);
+    put(12, count);
+    put(24, high);
     for (int k = 0; k < picks.size(); ++k) {
-        qToLittleEndian<qint32>(picks.at(k).first, bytes.data() + 28 + 84 * k + 8);
-        qToLittleEndian<float>(picks.at(k).second, bytes.data() + 28 + 84 * k + 60);
+        put(28 + 84 * k + 8, qint32(picks.at(k).first));
+        put(28 + 84 * k + 60, picks.at(k).second);
     }
     return bytes;
 }
