@@ -152,6 +152,9 @@ inline ToolRun checkToolRow(const QString &tool, const QString &dir)
     [&] {
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2((run.out + run.err).contains(output), qPrintable(run.out + run.err));
+        // A refused command line is said in one line, not buried in the help text.
+        if (run.exitCode == 2)
+            QVERIFY2(run.err.count('\n') == 1 && run.out.isEmpty(), qPrintable(run.err));
     }();
     return run;
 }

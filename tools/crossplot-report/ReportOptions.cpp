@@ -1,5 +1,7 @@
 #include "ReportOptions.h"
 
+#include "CommandLine.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <cstdio>
@@ -9,16 +11,6 @@ namespace {
 QString tr(const char *text)
 {
     return QCoreApplication::translate("ReportOptions", text);
-}
-
-bool toInt(const QString &text, int low, int high, int *value)
-{
-    bool ok = false;
-    const int parsed = text.toInt(&ok);
-    if (!ok || parsed < low || parsed > high)
-        return false;
-    *value = parsed;
-    return true;
 }
 
 bool toPercent(const QString &text, double *value)
@@ -79,9 +71,8 @@ ReportOptions::Outcome ReportOptions::parse(const QCoreApplication &app)
                                  tr("FB files (.fb, .cal, .fit), or folders of them."),
                                  tr("FILE|FOLDER..."));
 
-    auto fail = [&parser](const QString &message) {
-        std::fprintf(stderr, "crossplot-report: %s\n\n%s", qPrintable(message),
-                     qPrintable(parser.helpText()));
+    auto fail = [](const QString &message) {
+        CommandLine::refuse(QStringLiteral("crossplot-report"), message);
         return Outcome::Fail;
     };
     if (!parser.parse(app.arguments()))
@@ -109,7 +100,7 @@ ReportOptions::Outcome ReportOptions::parse(const QCoreApplication &app)
                 {suspectOption, 0, 100000, &suspectMs}};
     for (const auto &entry : ints) {
         const QString value = parser.value(entry.option);
-        if (!toInt(value, entry.low, entry.high, entry.value))
+        if (!CommandLine::toInt(value, entry.low, entry.high, entry.value))
             return fail(tr("bad value \"%1\" for --%2: a whole number from %3 to %4")
                             .arg(value, entry.option.names().constFirst())
                             .arg(entry.low)

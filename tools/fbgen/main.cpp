@@ -1,5 +1,6 @@
 // fbgen: writes a synthetic FB pick file of a refraction survey.
 
+#include "CommandLine.h"
 #include "FBSynth.h"
 
 #include <QCommandLineParser>
@@ -9,36 +10,15 @@
 #include <limits>
 #include <unistd.h>
 
-namespace {
-
-bool parseInteger(const QString &text, qint64 low, qint64 high, qint64 *value)
-{
-    bool ok = false;
-    const qint64 parsed = text.toLongLong(&ok);
-    if (!ok || parsed < low || parsed > high)
-        return false;
-    *value = parsed;
-    return true;
-}
-
-int badCommandLine(const QString &message)
-{
-    // Qt's parser ends its messages with a full stop, ours do not: one form for both.
-    QString text = message;
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    std::fprintf(stderr, "fbgen: %s (see fbgen --help)\n", qPrintable(text));
-    return 2;
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     // A core application only: the parser's help and version texts need one, and fbgen has
     // nothing to show.
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(CROSSPLOT_VERSION));
+    const auto refuse = [](const QString &message) {
+        return CommandLine::refuse(QStringLiteral("fbgen"), message);
+    };
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -84,7 +64,7 @@ int main(int argc, char *argv[])
                                  QStringLiteral("FILE"));
 
     if (!parser.parse(app.arguments()))
-        return badCommandLine(parser.errorText());
+        return refuse(parser.errorText());
     if (parser.isSet(help)) {
         std::fputs(qPrintable(parser.helpText()), stdout);
         return 0;
@@ -94,17 +74,18 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    const auto badValue = [&parser](const QCommandLineOption &option) {
-        return badCommandLine(QStringLiteral("bad value \"%1\" for --%2")
-                                  .arg(parser.value(option), option.names().constLast()));
+    const auto badValue = [&parser, &refuse](const QCommandLineOption &option) {
+        return refuse(QStringLiteral("bad value \"%1\" for --%2")
+                          .arg(parser.value(option), option.names().constLast()));
     };
     const qint64 i32min = std::numeric_limits<qint32>::min();
     const qint64 i32max = std::numeric_limits<qint32>::max();
     FBSynthOptions options;
     qint64 number = 0;
-    if (!parseInteger(parser.value(recordsOption), 0, qint64(1) << 40, &options.records))
+    if (!CommandLine::toInt(parser.value(recordsOption), 0, qint64(1) << 40, &options.records))
         return badValue(recordsOption);
-    if (!parseInteger(parser.value(seedOption), 0, std::numeric_limits<qint64>::max(), &number))
+    if (!CommandLine::toInt(parser.value(seedOption), 0, std::numeric_limits<qint64>::max(),
+                            &number))
         return badValue(seedOption);
     options.seed = quint64(number);
     bool ok = false;
@@ -114,7 +95,7 @@ int main(int argc, char *argv[])
     options.negativeClassShare = parser.value(negativeOption).toDouble(&ok);
     if (!ok)
         return badValue(negativeOption);
-    if (!parseInteger(parser.value(maxOffsetOption), 2, i32max, &number))
+    if (!CommandLine::toInt(parser.value(maxOffsetOption), 2, i32max, &number))
         return badValue(maxOffsetOption);
     options.maxOffset = int(number);
     const struct
@@ -128,21 +109,21 @@ int main(int argc, char *argv[])
     for (const auto &forged : forgedWords) {
         if (!parser.isSet(forged.option))
             continue;
-        if (!parseInteger(parser.value(forged.option), i32min, i32max, &number))
+        if (!CommandLine::toInt(parser.value(forged.option), i32min, i32max, &number))
             return badValue(forged.option);
         forged.forge = true;
         forged.word = qint32(number);
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return badCommandLine(QStringLiteral("no output file"));
+        return refuse(QStringLiteral("no output file"));
     if (positional.size() > 1)
-        return badCommandLine(QStringLiteral("more than one output file"));
+        return refuse(QStringLiteral("more than one output file"));
     const QString output = positional.first();
     const bool quiet = parser.isSet(quietOption);
     const QString invalid = FBSynth::validate(options);
     if (!invalid.isEmpty())
-        return badCommandLine(invalid);
+        return refuse(invalid);
 
     const bool showProgress = !quiet && options.records >= 1000000;
     const bool terminal = isatty(fileno(stderr));

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// What the command-line tools share in reading their options, so that all of them refuse a bad
+// command line in the same one-line form.
+class CommandLine
+{
+public:
+    static constexpr int BadCommandLine = 2; // the exit code of a refused command line
+
+    // Says on stderr, in one line, what is wrong and where help is; returns BadCommandLine.
+    static int refuse(const QString &program, const QString &message);
+
+    // text as a whole number from low to high; value is left as it was otherwise.
+    template <typename Int>
+    static bool toInt(const QString &text, qint64 low, qint64 high, Int *value)
+    {
+        bool ok = false;
+        const qint64 parsed = text.toLongLong(&ok);
+        if (!ok || parsed < low || parsed > high)
+            return false;
+        *value = Int(parsed);
+        return true;
+    }
+};
