@@ -6,6 +6,8 @@
 #include <QtWidgets>
 #include <functional>
 
+// ---- Widgets, seen and driven as a user does ----
+
 // One line of what the user sees: the parts that are not empty, separated by blanks.
 template <class... Parts> QString say(const Parts &...parts)
 {
@@ -22,36 +24,6 @@ inline QString size(const QSize &size)
 template <class Enum> QString key(Enum value)
 {
     return QMetaEnum::fromType<Enum>().valueToKey(int(value));
-}
-
-inline bool writeFile(const QString &name, const QByteArray &bytes)
-{
-    QFile file(name);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-struct FBPick
-{
-    qint32 offset;
-    float time;
-    qint32 fbClass;
-};
-
-// An FB file: a 16-byte header (record count, an unused word, the offset range) and 84-byte
-// records with the offset at byte 8, the time as float32 at 60 and the class at 64.
-inline QByteArray fbBytes(qint32 lowOffset, qint32 highOffset, const QVector<FBPick> &picks = {})
-{
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    out << qint32(picks.size()) << qint32(0) << lowOffset << highOffset;
-    for (const FBPick &pick : picks) {
-        out << qint64(0) << pick.offset;
-        out.writeRawData(QByteArray(48, '\0').constData(), 48);
-        out << pick.time << pick.fbClass << qint64(0) << qint64(0);
-    }
-    return bytes;
 }
 
 // The top-level widget of the class that act showed.
@@ -96,6 +68,40 @@ inline QString answerFiles(QWidget *modal, const QString &name, const QString &f
     return said;
 }
 
+// ---- FB files ----
+
+inline bool writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+struct FBPick
+{
+    qint32 offset;
+    float time;
+    qint32 fbClass;
+};
+
+// An FB file: a 16-byte header (record count, an unused word, the offset range) and 84-byte
+// records with the offset at byte 8, the time as float32 at 60 and the class at 64.
+inline QByteArray fbBytes(qint32 lowOffset, qint32 highOffset, const QVector<FBPick> &picks = {})
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    out << qint32(picks.size()) << qint32(0) << lowOffset << highOffset;
+    for (const FBPick &pick : picks) {
+        out << qint64(0) << pick.offset;
+        out.writeRawData(QByteArray(48, '\0').constData(), 48);
+        out << pick.time << pick.fbClass << qint64(0) << qint64(0);
+    }
+    return bytes;
+}
+
+// ---- Command-line tools, run as a user runs them ----
+
 struct ToolRun
 {
     int exitCode = -1; // -1: did not finish normally
@@ -114,8 +120,6 @@ runTool(const QString &program, const QStringList &arguments,
     return {finished ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
 }
-
-// ---- Command-line tools of the build, run in a folder as a user runs them ----
 
 inline ToolRun runBuiltTool(const QString &tool, const QStringList &arguments, const QString &dir)
 {
