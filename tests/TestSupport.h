@@ -84,14 +84,16 @@ struct FBPick
 };
 
 // An FB file: a 16-byte header (record count, an unused word, the offset range) and 84-byte
-// records with the offset at byte 8, the time as float32 at 60 and the class at 64.
-inline QByteArray fbBytes(qint32 lowOffset, qint32 highOffset, const QVector<FBPick> &picks = {})
+// records with the offset at byte 8, the time as float32 at 60 and the class at 64. The header
+// announces count records, or as many as there are picks when count is -1.
+inline QByteArray fbBytes(qint32 lowOffset, qint32 highOffset, const QVector<FBPick> &picks = {},
+                          qint32 count = -1)
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
     out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    out << qint32(picks.size()) << qint32(0) << lowOffset << highOffset;
+    out << (count == -1 ? qint32(picks.size()) : count) << qint32(0) << lowOffset << highOffset;
     for (const FBPick &pick : picks) {
         out << qint64(0) << pick.offset;
         out.writeRawData(QByteArray(48, '\0').constData(), 48);
