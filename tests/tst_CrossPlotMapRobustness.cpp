@@ -1,13 +1,7 @@
 #include "CrossPlotMap.h"
+#include "FBDataCase.h"
+#include "TestSupport.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QLabel>
-#include <QProcess>
-#include <QSpinBox>
-#include <QTemporaryDir>
-#include <QtEndian>
-#include <QtTest>
 #include <cmath>
 #include <qwt_matrix_raster_data.h>
 #include <qwt_plot.h>
@@ -16,26 +10,12 @@
 namespace {
 
 using Ints = QVector<int>;
-using Picks = QVector<QPair<int, float>>; // offset and time of records of class 0
 
-// An input as the fuzzer writes it: 12 bytes of parameters (class flags, point size, offset
-// limits), then an FB file whose header announces count records over the offsets 0 ... high.
-QByteArray input(int pointSize, qint32 count, qint32 high, const Picks &picks)
+// An input as the fuzzer writes it: 12 bytes of parameters (correct picks, a point size, no
+// offset limits), then an FB file.
+QByteArray input(char pointSize, const QByteArray &file)
 {
-    QByteArray bytes(28 + 84 * picks.size(), '\0');
-    const auto put = [&bytes](int at, auto value) {
-        value = qToLittleEndian(value);
-        bytes.replace(at, sizeof value, reinterpret_cast<const char *>(&value), sizeof value);
-    };
-    bytes[0] = 1;
-    bytes[1] = char(pointSize);
-    put(12, count);
-    put(24, high);
-    for (int k = 0; k < picks.size(); ++k) {
-        put(28 + 84 * k + 8, qint32(picks.at(k).first));
-        put(28 + 84 * k + 60, picks.at(k).second);
-    }
-    return bytes;
+    return QByteArray("\1") + pointSize + QByteArray(10, '\0') + file;
 }
 
 long residentKiB()
@@ -54,20 +34,14 @@ class tst_CrossPlotMapRobustness : public QObject
 
     QTemporaryDir dir;
 
-    QString writeFile(const QByteArray &bytes)
-    {
-        QFile file(dir.filePath(QStringLiteral("test.fb")));
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-            qFatal("cannot write the test file");
-        return file.fileName();
-    }
-
 private slots:
-    // The fuzzer's files, and one that vanished after the dialog's check, open, draw and keep
-    // memory bounded. Surveys beyond every former cap draw in full; on a machine too small for
-    // them (simulated through the memory the admission reads) the window still opens with the
-    // true figures and says on its canvas what it could not draw, and crossplot-render says it
-    // on stderr and exits 3.
+    void cleanup() { qunsetenv("CROSSPLOT_MEMORY_AVAILABLE"); }
+
+    // The fuzzer's files replay the widget-free path as they ran on its small machine; they, and
+    // one that vanished after the dialog's check, open, draw and keep memory bounded. Surveys
+    // beyond every former cap draw in full; on a machine too small for them (simulated through the
+    // memory the admission reads) the window still opens with the true figures and says on its
+    // canvas what it could not draw, and crossplot-render says it on stderr and exits 3.
     void window_data()
     {
         QTest::addColumn<QByteArray>("input");
@@ -75,32 +49,27 @@ private slots:
         QTest::addColumn<QString>("count");     // empty: the figures are not checked
         QTest::addColumn<Ints>("figures");   // density maximum, matrix columns, rows, values drawn
         QTest::addColumn<QString>("notice"); // the start of the canvas text
+        QTest::addColumn<bool>("fuzzed");
         const auto row = [](const QString &name, const QByteArray &input, const char *count = "",
                             const Ints &figures = {}, const char *memory = "",
-                            const char *notice = "") {
-            QTest::newRow(qPrintable(name))
-                << input << QByteArray(memory) << QString(count) << figures << QString(notice);
+                            const char *notice = "", bool fuzzed = false) {
+            QTest::newRow(qPrintable(name)) << input << QByteArray(memory) << QString(count)
+                                            << figures << QString(notice) << fuzzed;
         };
         for (const char *subdir : {"regressions", "corpus"}) {
             const QDir fuzz(QStringLiteral(CROSSPLOT_FUZZ_DIR "/") + QLatin1String(subdir));
             for (const QString &name : fuzz.entryList(QDir::Files, QDir::Name)) {
                 QFile file(fuzz.filePath(name));
                 QVERIFY(file.open(QIODevice::ReadOnly));
-                row(name, file.readAll());
+                row(subdir + ("/" + name), file.readAll(), "", {}, "", "", true);
             }
         }
         row("file vanished after the dialog's check", {});
-        const QByteArray two = input(4, 2, 3000, {{10, 37.0f}, {2990, 1000.0f}});
+        const QByteArray two = input(4, fbBytes(0, 3000, {{10, 37.0f, 0}, {2990, 1000.0f, 0}}));
         row("12 km spread at point size 1: 12,000 x 2,621 cells",
-            input(1, 2, 12000, {{11999, 2521.0f}, {5, 10.0f}}), "2 ( 100.00% )",
+            input(1, fbBytes(0, 12000, {{11999, 2521.0f, 0}, {5, 10.0f, 0}})), "2 ( 100.00% )",
             {20, 12000, 2621, 2});
-        row("one wild time of 60,000 ms in an 8 km survey",
-            input(20, 2, 8000, {{10, 37.0f}, {7999, 60000.0f}}), "2 ( 100.00% )",
-            {20, 400, 3005, 2});
-        row("copy cut short: 5,000,000 announced, 500 held",
-            input(4, 5000000, 3000, Picks(500, {1000, 500.0f})), "5,000,000 ( 100.00% )",
-            {4999500, 750, 150, 2});
-        row("2,000,000,000 announced in 16 bytes", input(4, 2000000000, 1000, {}),
+        row("2,000,000,000 announced in 16 bytes", input(4, fbBytes(0, 1000, {}, 2000000000)),
             "2,000,000,000 ( 100.00% )", {2000000000, 250, 25, 1});
         // 16 bytes for the picks; the grid needs 24 bytes to sort them, or 750 x 275 counts.
         row("small machine: no room for the grid", two, "2 ( 100.00% )", {0, 0, 0, 0}, "20",
@@ -117,6 +86,13 @@ private slots:
         QFETCH(QByteArray, memory);
         QFETCH(QString, count);
         QFETCH(QString, notice);
+        QFETCH(bool, fuzzed);
+        if (fuzzed) {
+            qputenv("CROSSPLOT_MEMORY_AVAILABLE", "256K");
+            const QString failure = FBDataCase::run(input);
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            qunsetenv("CROSSPLOT_MEMORY_AVAILABLE");
+        }
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         const char *bytes = input.constData();
         CrossPlotParam param;
@@ -127,7 +103,8 @@ private slots:
             param.plotAllFB = bytes[0] & 4;
             param.minOffset = qFromLittleEndian<qint32>(bytes + 4);
             param.maxOffset = qFromLittleEndian<qint32>(bytes + 8);
-            param.fbName = writeFile(input.mid(12));
+            param.fbName = dir.filePath(QStringLiteral("test.fb"));
+            QVERIFY(writeFile(param.fbName, input.mid(12)));
         }
         const int pointSize = input.size() >= 12 ? qBound(1, int(uchar(bytes[1])), 20) : 4;
         if (!memory.isEmpty())
@@ -135,7 +112,6 @@ private slots:
         CrossPlotMap window(param);
         window.show();
         window.findChild<QSpinBox *>(QStringLiteral("pointSize"))->setValue(pointSize);
-        qunsetenv("CROSSPLOT_MEMORY_AVAILABLE");
         QVERIFY(!window.grab().isNull());
         QVERIFY2(residentKiB() < 1536 * 1024, qPrintable(QString::number(residentKiB())));
         const QString shown = window.findChild<QLabel *>(QStringLiteral("forFBNumLabel"))->text();
@@ -158,31 +134,25 @@ private slots:
                  qPrintable(canvas));
         if (memory.isEmpty())
             return;
-        QProcess render;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("CROSSPLOT_MEMORY_AVAILABLE"), QString(memory));
-        render.setProcessEnvironment(environment);
-        render.start(QStringLiteral(CROSSPLOT_BIN_DIR "/crossplot-render"),
-                     {param.fbName, QStringLiteral("--stats"), QStringLiteral("--point-size"),
-                      QString::number(pointSize)});
-        QVERIFY(render.waitForFinished(60000));
-        QCOMPARE(render.exitCode(), 3);
-        QVERIFY(render.readAllStandardOutput().startsWith(
-            "{\"recordCount\": 2, \"offsetLow\": 0, \"offsetHigh\": 3000, \"pickCount\": 2, "
-            "\"timeMax\": 1100,"));
-        const QString error = QString::fromUtf8(render.readAllStandardError()).simplified();
-        QVERIFY2(error.contains(notice), qPrintable(error));
+        const ToolRun render =
+            runTool(CROSSPLOT_BIN_DIR "/crossplot-render",
+                    {param.fbName, "--stats", "--point-size", QString::number(pointSize)});
+        QCOMPARE(render.exitCode, 3);
+        QVERIFY(render.out.startsWith("{\"recordCount\": 2, \"offsetLow\": 0, \"offsetHigh\": "
+                                      "3000, \"pickCount\": 2, \"timeMax\": 1100,"));
+        QVERIFY2(render.err.simplified().contains(notice), qPrintable(render.err));
     }
 
     // 200,000 picks: with its grid and matrix a window holds about 6 MB, so that windows that
     // leak show in the resident set at once.
     void windowsGiveTheirMemoryBack()
     {
-        Picks picks;
+        QVector<FBPick> picks;
         for (int k = 0; k < 200000; ++k)
-            picks.append({k % 3000, float(k % 3000) / 2.5f});
+            picks.append({k % 3000, float(k % 3000) / 2.5f, 0});
         CrossPlotParam param;
-        param.fbName = writeFile(input(4, 200000, 3000, picks).mid(12));
+        param.fbName = dir.filePath(QStringLiteral("test.fb"));
+        QVERIFY(writeFile(param.fbName, fbBytes(0, 3000, picks)));
         long afterFirst = 0;
         for (int i = 1; i <= 20; ++i) {
             auto *window = new CrossPlotMap(param);
