@@ -82,8 +82,8 @@ private slots:
             filter(All, 500, 2000), {500, 2000, 0, 0, 5}, {500, 25, 1, 1999, 25, 2, -1999, 25, -3});
         row("limits only narrow, never widen", file(1, 100, 300, {99}), filter(All, 0, 500),
             {100, 300, 0, 0, 1}, {});
-        row("minOffset ignored without a positive maxOffset", file(1, 0, 100, {0}),
-            filter(All, 500, -1), {0, 100, 0, 0, 1}, {0, 25, 0});
+        row("minOffset ignored without a positive maxOffset, a negative low kept",
+            file(1, -50, 100, {0}), filter(All, 500, -1), {-50, 100, 0, 0, 1}, {0, 25, 0});
         row("disjoint limits leave an inverted window", file(2, 0, 1000, {500, 2500}),
             filter(All, 2000, 3000), {2000, 1000, 0, 0, 2}, {});
         row("correct classes", classes, filter(Correct), {0, 1000, 0, 0, 5},
