@@ -71,6 +71,12 @@ private slots:
             {20, 12000, 2621, 2});
         row("2,000,000,000 announced in 16 bytes", input(4, fbBytes(0, 1000, {}, 2000000000)),
             "2,000,000,000 ( 100.00% )", {2000000000, 250, 25, 1});
+        row("too large for one matrix at point size 1: 17,000 x 16,100 cells",
+            input(1, fbBytes(0, 17000, {{10, 16000.0f, 0}})), "1 ( 100.00% )", {20, 4250, 4025, 1},
+            "",
+            "The density cannot be drawn at point size 1: its matrix of 17,000 x 16,100 cells is "
+            "larger than one matrix can hold (268,435,447 cells). A larger point size or a "
+            "narrower offset range would help.");
         // 16 bytes for the picks; the grid needs 24 bytes to sort them, or 750 x 275 counts.
         row("small machine: no room for the grid", two, "2 ( 100.00% )", {0, 0, 0, 0}, "20",
             "No density can be drawn: the fine grid of 750 x 275 cells");
