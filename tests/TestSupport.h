@@ -1,6 +1,7 @@
 #pragma once
 
-// What several suites do alike: say what a widget shows, write FB files, act as a user, run a tool.
+// What several suites do alike: say what a widget shows, write FB files, act as
+// a user, run a tool.
 
 #include <QtTest>
 #include <QtWidgets>
@@ -8,7 +9,8 @@
 
 // ---- Widgets, seen and driven as a user does ----
 
-// One line of what the user sees: the parts that are not empty, separated by blanks.
+// One line of what the user sees: the parts that are not empty, separated by
+// blanks.
 template <class... Parts> QString say(const Parts &...parts)
 {
     QStringList said{QVariant(parts).toString()...};
@@ -37,8 +39,9 @@ inline QWidget *newTopLevel(const char *className, const std::function<void()> &
     return nullptr;
 }
 
-// Lets the user act, and answers each menu or modal dialog from inside its own loop. Every poll
-// is a timer of its own: Qt does not fire a timer again while its slot runs a nested loop.
+// Lets the user act, and answers each menu or modal dialog from inside its own
+// loop. Every poll is a timer of its own: Qt does not fire a timer again while
+// its slot runs a nested loop.
 inline void whileModal(const std::function<void()> &act,
                        const std::function<void(QWidget *)> &answer)
 {
@@ -53,7 +56,8 @@ inline void whileModal(const std::function<void()> &act,
     act();
 }
 
-// Answers a file dialog with a name (an empty one cancels); says its title, filters and folder.
+// Answers a file dialog with a name (an empty one cancels); says its title,
+// filters and folder.
 inline QString answerFiles(QWidget *modal, const QString &name, const QString &folder)
 {
     auto *files = qobject_cast<QFileDialog *>(modal);
@@ -83,8 +87,9 @@ struct FBPick
     qint32 fbClass;
 };
 
-// An FB file: a 16-byte header (record count, an unused word, the offset range) and 84-byte
-// records with the offset at byte 8, the time as float32 at 60 and the class at 64.
+// An FB file: a 16-byte header (record count, an unused word, the offset range)
+// and 84-byte records with the offset at byte 8, the time as float32 at 60 and
+// the class at 64.
 inline QByteArray fbBytes(qint32 lowOffset, qint32 highOffset, const QVector<FBPick> &picks = {})
 {
     QByteArray bytes;
@@ -108,12 +113,15 @@ struct ToolRun
     QString out, err;
 };
 
+// Runs program in dir (empty: the current one).
 inline ToolRun
 runTool(const QString &program, const QStringList &arguments,
-        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+        const QString &dir = QString())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(dir);
     process.start(program, arguments);
     const bool finished =
         process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
@@ -121,18 +129,21 @@ runTool(const QString &program, const QStringList &arguments,
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-inline ToolRun runBuiltTool(const QString &tool, const QStringList &arguments, const QString &dir)
+// One of our tools from the build, with its arguments split at blanks.
+inline ToolRun runBuiltTool(const QString &tool, const QString &arguments, const QString &dir)
 {
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.start(QStringLiteral(CROSSPLOT_BIN_DIR "/") + tool, arguments);
-    const bool finished =
-        process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
-    return {finished ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return runTool(CROSSPLOT_BIN_DIR "/" + tool, arguments.split(' ', Qt::SkipEmptyParts),
+                   QProcessEnvironment::systemEnvironment(), dir);
 }
 
-// A table of a tool's command lines: the arguments (split at blanks), the exit code and a text
+// What a tool wrote; empty when the file cannot be read.
+inline QByteArray readBytes(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A table of a tool's command lines: the arguments, the exit code and a text
 // that stdout or stderr holds.
 inline void toolColumns()
 {
@@ -146,13 +157,14 @@ inline void toolRow(const char *name, const QString &arguments, int exitCode, co
     QTest::newRow(name) << arguments << exitCode << output;
 }
 
-// Runs tool on the current row of a toolColumns() table and checks its exit code and output.
+// Runs tool on the current row of a toolColumns() table and checks its exit
+// code and output.
 inline ToolRun checkToolRow(const QString &tool, const QString &dir)
 {
     QFETCH(QString, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, output);
-    const ToolRun run = runBuiltTool(tool, arguments.split(' ', Qt::SkipEmptyParts), dir);
+    const ToolRun run = runBuiltTool(tool, arguments, dir);
     [&] {
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2((run.out + run.err).contains(output), qPrintable(run.out + run.err));
