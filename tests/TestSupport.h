@@ -1,7 +1,6 @@
 #pragma once
 
-// What several suites do alike: say what a widget shows, write FB files, act as
-// a user, run a tool.
+// What several suites do alike: say what a widget shows, write FB files, act as a user, run a tool.
 
 #include <QtTest>
 #include <QtWidgets>
@@ -9,8 +8,7 @@
 
 // ---- Widgets, seen and driven as a user does ----
 
-// One line of what the user sees: the parts that are not empty, separated by
-// blanks.
+// One line of what the user sees: the parts that are not empty, separated by blanks.
 template <class... Parts> QString say(const Parts &...parts)
 {
     QStringList said{QVariant(parts).toString()...};
@@ -39,9 +37,8 @@ inline QWidget *newTopLevel(const char *className, const std::function<void()> &
     return nullptr;
 }
 
-// Lets the user act, and answers each menu or modal dialog from inside its own
-// loop. Every poll is a timer of its own: Qt does not fire a timer again while
-// its slot runs a nested loop.
+// Lets the user act, and answers each menu or modal dialog from inside its own loop. Every poll
+// is a timer of its own: Qt does not fire a timer again while its slot runs a nested loop.
 inline void whileModal(const std::function<void()> &act,
                        const std::function<void(QWidget *)> &answer)
 {
@@ -56,8 +53,7 @@ inline void whileModal(const std::function<void()> &act,
     act();
 }
 
-// Answers a file dialog with a name (an empty one cancels); says its title,
-// filters and folder.
+// Answers a file dialog with a name (an empty one cancels); says its title, filters and folder.
 inline QString answerFiles(QWidget *modal, const QString &name, const QString &folder)
 {
     auto *files = qobject_cast<QFileDialog *>(modal);
@@ -87,9 +83,8 @@ struct FBPick
     qint32 fbClass;
 };
 
-// An FB file: a 16-byte header (record count, an unused word, the offset range)
-// and 84-byte records with the offset at byte 8, the time as float32 at 60 and
-// the class at 64.
+// An FB file: a 16-byte header (record count, an unused word, the offset range) and 84-byte
+// records with the offset at byte 8, the time as float32 at 60 and the class at 64.
 inline QByteArray fbBytes(qint32 lowOffset, qint32 highOffset, const QVector<FBPick> &picks = {})
 {
     QByteArray bytes;
@@ -143,7 +138,7 @@ inline QByteArray readBytes(const QString &name)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A table of a tool's command lines: the arguments, the exit code and a text
+// A table of a tool's command lines: the arguments (split at blanks), the exit code and a text
 // that stdout or stderr holds.
 inline void toolColumns()
 {
@@ -157,20 +152,16 @@ inline void toolRow(const char *name, const QString &arguments, int exitCode, co
     QTest::newRow(name) << arguments << exitCode << output;
 }
 
-// Runs tool on the current row of a toolColumns() table and checks its exit
-// code and output.
-inline ToolRun checkToolRow(const QString &tool, const QString &dir)
+// Runs tool on the current row of a toolColumns() table and checks its exit code and output.
+inline void checkToolRow(const QString &tool, const QString &dir)
 {
     QFETCH(QString, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, output);
     const ToolRun run = runBuiltTool(tool, arguments, dir);
-    [&] {
-        QCOMPARE(run.exitCode, exitCode);
-        QVERIFY2((run.out + run.err).contains(output), qPrintable(run.out + run.err));
-        // A refused command line is said in one line, not buried in the help text.
-        if (run.exitCode == 2)
-            QVERIFY2(run.err.count('\n') == 1 && run.out.isEmpty(), qPrintable(run.err));
-    }();
-    return run;
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2((run.out + run.err).contains(output), qPrintable(run.out + run.err));
+    // A refused command line is said in one line, not buried in the help text.
+    if (run.exitCode == 2)
+        QVERIFY2(run.err.count('\n') == 1 && run.out.isEmpty(), qPrintable(run.err));
 }
