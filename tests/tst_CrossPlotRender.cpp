@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 
 // Runs the crossplot-render command as a user would and checks what it prints and writes.

@@ -66,13 +66,12 @@ private slots:
         QCOMPARE(read("again/notes.txt") + read("again/suspects/planted.fb.csv").left(34),
                  QByteArray("notes\nrecord,offset,time,class,residual\n"));
         QStringList listed; // folders expand to their FB files in name order, in place
-        for (const QString dir : {"out", "again"}) {
+        for (const QString dir : {"out", "again"})
             for (const QJsonValue &value :
                  QJsonDocument::fromJson(read(dir + "/summary.json"))["files"].toArray()) {
                 listed << value["file"].toString();
                 m_files[dir == "out" ? listed.last() : Limited] = value.toObject();
             }
-        }
         QCOMPARE(listed.join(' '),
                  QString("planted.fb wild.fb illegal.fb missing.fb lines/a.cal "
                          "lines/c%41.fit lines/folder.fb no-fb-files planted.fb"));

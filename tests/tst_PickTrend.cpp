@@ -2,6 +2,7 @@
 #include "PickTrend.h"
 
 #include <QtTest>
+#include <numeric>
 
 namespace {
 
@@ -88,7 +89,8 @@ private slots:
         row("wild times are residuals like any other",
             picks(100, {{105, Ints(20, 50) << 2147483647 << (-2147483647 - 1)}}),
             "0:50 | 22 | 20,105,2147483647,0,2147483597 21,105,-2147483648,0,-2147483698");
-        // A bin per 10 m of a 2-billion-metre window for 21 picks: refused, and said why.
+        // Picks 2 billion metres apart would take a bin per 10 m between them for 21 picks:
+        // refused, and said why.
         row("sparse wide window", picks(0, {{5, Ints(20, 1)}, {2147483647, {1}}}),
             "the Correct picks spread over 214,748,365 trend bins, more than their 21 picks: no "
             "trend | 0 | ");
