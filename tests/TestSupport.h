@@ -110,12 +110,15 @@ struct ToolRun
     QString out, err;
 };
 
+// Runs program in dir (empty: the current one).
 inline ToolRun
 runTool(const QString &program, const QStringList &arguments,
-        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+        const QString &dir = QString())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(dir);
     process.start(program, arguments);
     const bool finished =
         process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
@@ -123,15 +126,18 @@ runTool(const QString &program, const QStringList &arguments,
             QString::fromUtf8(process.readAllStandardError())};
 }
 
-inline ToolRun runBuiltTool(const QString &tool, const QStringList &arguments, const QString &dir)
+// One of our tools from the build, with its arguments split at blanks.
+inline ToolRun runBuiltTool(const QString &tool, const QString &arguments, const QString &dir)
 {
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.start(QStringLiteral(CROSSPLOT_BIN_DIR "/") + tool, arguments);
-    const bool finished =
-        process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit;
-    return {finished ? process.exitCode() : -1, QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return runTool(CROSSPLOT_BIN_DIR "/" + tool, arguments.split(' ', Qt::SkipEmptyParts),
+                   QProcessEnvironment::systemEnvironment(), dir);
+}
+
+// What a tool wrote; empty when the file cannot be read.
+inline QByteArray readBytes(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A table of a tool's command lines: the arguments (split at blanks), the exit code and a text
@@ -149,18 +155,15 @@ inline void toolRow(const char *name, const QString &arguments, int exitCode, co
 }
 
 // Runs tool on the current row of a toolColumns() table and checks its exit code and output.
-inline ToolRun checkToolRow(const QString &tool, const QString &dir)
+inline void checkToolRow(const QString &tool, const QString &dir)
 {
     QFETCH(QString, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, output);
-    const ToolRun run = runBuiltTool(tool, arguments.split(' ', Qt::SkipEmptyParts), dir);
-    [&] {
-        QCOMPARE(run.exitCode, exitCode);
-        QVERIFY2((run.out + run.err).contains(output), qPrintable(run.out + run.err));
-        // A refused command line is said in one line, not buried in the help text.
-        if (run.exitCode == 2)
-            QVERIFY2(run.err.count('\n') == 1 && run.out.isEmpty(), qPrintable(run.err));
-    }();
-    return run;
+    const ToolRun run = runBuiltTool(tool, arguments, dir);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2((run.out + run.err).contains(output), qPrintable(run.out + run.err));
+    // A refused command line is said in one line, not buried in the help text.
+    if (run.exitCode == 2)
+        QVERIFY2(run.err.count('\n') == 1 && run.out.isEmpty(), qPrintable(run.err));
 }
