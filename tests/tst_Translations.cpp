@@ -1,10 +1,6 @@
-#include "CrossPlotDialog.h"
-#include "CrossPlotMap.h"
 #include "TestSupport.h"
 
 #include <QXmlStreamReader>
-#include <qwt_plot.h>
-#include <qwt_scale_widget.h>
 
 namespace {
 
@@ -32,8 +28,8 @@ QMap<QString, QString> readTs(const QString &fileName)
 
 } // namespace
 
-// Each translation compiled into the plug-in's resources covers every text the plug-in shows,
-// and the widgets show it once a host installs the translator.
+// Each translation compiled into the plug-in's resources covers every text the plug-in shows;
+// tst_PluginLoading sees the widgets show it once the host installs it.
 class tst_Translations : public QObject
 {
     Q_OBJECT
@@ -76,49 +72,6 @@ private slots:
             QCOMPARE(translator.translate(qPrintable(key.at(0)), qPrintable(key.at(1))),
                      message.value());
         }
-    }
-
-    void widgetsShowTheTranslation_data()
-    {
-        QTest::addColumn<QString>("widget"); // a dialog's or window's child, or a window's axis
-        QTest::addColumn<QString>("text");
-        const auto row = [](const char *tag, const char *widget, const char *text) {
-            QTest::newRow(tag) << QString(widget) << QString(text);
-        };
-        row("zh_CN dialog Cancel", "cancelButton", "取消");
-        row("zh_CN dialog FB file", "label", "初至文件：");
-        row("zh_CN dialog Error FB", "plotErrorFB", "错误初至");
-        row("zh_CN window Reset", "resetColorSetting", "重置");
-        row("zh_CN window FB type", "forTypeLabel", "正确");
-        row("zh_CN window offset axis", "xBottom", "炮检距 (m)");
-        row("zh_CN window colour bar", "yRight", "初至密度");
-        row("ru dialog offset range", "label_2", "Диапазон удалений:");
-        row("ru dialog Both", "plotAllFB", "Все");
-        row("ru window Point size", "label_6", "Размер точки:");
-        row("ru window time axis", "yLeft", "Время первых вступлений, мс");
-        row("ru window FB type", "forTypeLabel", "Правильные");
-    }
-
-    void widgetsShowTheTranslation()
-    {
-        QFETCH(QString, widget);
-        const QString tag = QTest::currentDataTag(), language = tag.section(' ', 0, 0);
-        QTranslator translator;
-        QVERIFY(translator.load(":/resource/translations/CrossPlot_" + language + ".qm"));
-        QVERIFY(QCoreApplication::installTranslator(&translator));
-        QTemporaryDir dir;
-        CrossPlotParam param{dir.filePath("survey.fb")};
-        QVERIFY(writeFile(param.fbName, fbBytes(0, 3000, {{1000, 400.0f, 0}})));
-        QScopedPointer<QWidget> shown(tag.contains(" dialog ")
-                                          ? static_cast<QWidget *>(new CrossPlotDialog)
-                                          : new CrossPlotMap(param));
-        shown->show();
-        QWidget *child = shown->findChild<QWidget *>(widget);
-        QString text = child ? child->property("text").toString() : QString();
-        const QStringList axes{"yLeft", "yRight", "xBottom"};
-        if (auto *map = qobject_cast<CrossPlotMap *>(shown.data()); map && axes.contains(widget))
-            text = map->plotWidget()->axisWidget(axes.indexOf(widget))->title().text();
-        QTEST(text, "text");
     }
 };
 
