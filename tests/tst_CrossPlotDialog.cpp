@@ -71,9 +71,6 @@ class tst_CrossPlotDialog : public QObject
     QMap<QString, QString> lookAtDialog()
     {
         QMap<QString, QString> seen;
-        CrossPlot plugin;
-        seen["plug-in"] =
-            say(plugin.name(), "|", std::unique_ptr<QAction>(plugin.createAction())->text());
         QDialog *dialog = openDialog();
         if (!dialog)
             return seen;
@@ -133,17 +130,13 @@ private slots:
     {
         QTest::addColumn<QString>("expected");
         const auto row = [](const char *name, const char *seen) { QTest::newRow(name) << seen; };
-        row("plug-in", "Offset-FB CrossPlot | Offset-FB CrossPlot"); // its name, its action
         row("dialog", "Offset-FB CrossPlot 496x177 Segoe UI 10 modeless deleted on close");
         row("labels", "FB file:|Plot offset range:|to|(both 0, no limit)|Plot FB type:|");
         row("openButton", "<> 61x23 ClickFocus");
         row("minOffset", "0 100000 100 0 71 61"); // range, step, value, widths
         row("maxOffset", "0 100000 100 0 71 61");
         row("plotCorrectFB", "Correct FB checked");
-        row("plotErrorFB", "Error FB");
-        row("plotAllFB", "Both");
-        row("okButton", "OK");
-        row("cancelButton", "Cancel");
+        row("okButton", "OK"); // the other texts as tst_PluginLoading sees them untranslated
         row("Cancel", "gone nothing stored");
         row("Tab from okButton", "cancelButton fbName minOffset ");
         row("Open dialog", "Open | FB files (*.cal *.fb *.fit) | project");
@@ -153,9 +146,8 @@ private slots:
 
     void face()
     {
-        QFETCH(QString, expected);
         static const QMap<QString, QString> seen = lookAtDialog();
-        QCOMPARE(seen.value(QTest::currentDataTag()), expected);
+        QTEST(seen.value(QTest::currentDataTag()), "expected");
     }
 
     void okButton_data()
@@ -200,7 +192,6 @@ private slots:
             << "not written" << good << QPoint() << red + untouched + "fbName";
         QTest::newRow("zero-length file")
             << "" << QByteArray() << QPoint() << red + untouched + "fbName";
-        QTest::newRow("no read permission") << "unreadable" << good << QPoint() << noOpen;
         QTest::newRow("removed after the name test") << "removed" << good << QPoint() << noOpen;
         QTest::newRow("11 bytes: no upper bound") << "" << good.left(11) << QPoint() << badFile;
         QTest::newRow("equal bounds") << "" << fbBytes(1000, 1000) << QPoint() << badFile;
@@ -215,10 +206,6 @@ private slots:
         QFETCH(QString, expected);
         if (setup != "not written")
             writeFile("fb.cal", bytes);
-        // Root keeps reading it unless run without CAP_DAC_OVERRIDE and CAP_DAC_READ_SEARCH.
-        if (setup == "unreadable" &&
-            (!QFile::setPermissions("fb.cal", {}) || QFile("fb.cal").open(QIODevice::ReadOnly)))
-            QSKIP("this process reads files whatever their mode");
         QDialog &dialog = *openDialog();
         auto *line = dialog.findChild<QLineEdit *>("fbName");
         auto *low = dialog.findChild<QSpinBox *>("minOffset");
@@ -241,51 +228,44 @@ private slots:
 
     void plotFlags_data()
     {
-        // Correct, Error and Both as stored before; the radio button then checked; buttons
-        // clicked next, by flag: each click finds another flag set, so one left behind shows.
+        // Correct, Error and Both as stored before; the radio button then checked and the flags
+        // that OK stores; then each radio button clicked (0 Correct, 1 Error, 2 Both) and OK.
         QTest::addColumn<QString>("flags");
-        QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("clicks");
-        QTest::newRow("all false: Both, flags stay") << "000"
-                                                     << "plotAllFB"
-                                                     << "2012102";
-        QTest::newRow("Correct and Error: Correct") << "110"
-                                                    << "plotCorrectFB"
-                                                    << "";
-        QTest::newRow("Error and Both: Error") << "011"
-                                               << "plotErrorFB"
-                                               << "";
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const char *flags, const char *clicks,
+                            const char *expected) {
+            QTest::newRow(name) << QString(flags) << QString(clicks) << QString(expected);
+        };
+        row("all false: Both, flags stay", "000", "2012102",
+            "plotAllFB 000 001 100 010 001 010 100 001");
+        row("Correct and Error: Correct", "110", "", "plotCorrectFB 110");
+        row("Error and Both: Error", "011", "", "plotErrorFB 011");
     }
 
     void plotFlags()
     {
         QFETCH(QString, flags);
         QFETCH(QString, clicks);
-        const auto stored = [] {
-            QString flags;
-            for (const QString &flag : FlagKeys) {
-                const QVariant v = KyBaseUtil::projectValue(Key + flag);
-                flags += v.type() != QVariant::Bool ? "?" : v.toBool() ? "1" : "0";
-            }
-            return flags;
-        };
         for (int i = 0; i < FlagKeys.size(); ++i)
             KyBaseUtil::setProjectValue(Key + FlagKeys[i], flags[i] == '1');
         writeFile("fb.cal", fbBytes(0, 5000));
         KyBaseUtil::setProjectValue(Key + "fbName", "fb.cal");
         QDialog &dialog = *openDialog();
-        QString shown;
+        QStringList seen;
         for (const QString &flag : FlagKeys)
-            shown += dialog.findChild<QRadioButton *>(flag)->isChecked() ? flag : "";
-        QTEST(shown, "shown");
-        pressOk(dialog);
-        QCOMPARE(stored(), flags); // stored back as loaded
-        for (const QChar clicked : clicks) {
-            QTest::mouseClick(dialog.findChild<QWidget *>(FlagKeys[clicked.digitValue()]),
-                              Qt::LeftButton);
+            if (dialog.findChild<QRadioButton *>(flag)->isChecked())
+                seen << flag;
+        for (const QChar clicked : " " + clicks) { // first OK alone
+            if (clicked != ' ')
+                QTest::mouseClick(dialog.findChild<QWidget *>(FlagKeys[clicked.digitValue()]),
+                                  Qt::LeftButton);
             pressOk(dialog);
-            QCOMPARE(stored(), QString("000").replace(clicked.digitValue(), 1, "1"));
+            seen << "";
+            for (const QString &flag : FlagKeys)
+                seen.last() += KyBaseUtil::projectValue(Key + flag).toBool() ? "1" : "0";
         }
+        QTEST(seen.join(' '), "expected");
     }
 };
 

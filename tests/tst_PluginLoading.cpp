@@ -36,17 +36,12 @@ private slots:
         QVERIFY(!QIcon(":/resource/images/logo.ico").availableSizes().isEmpty());
         QTemporaryDir project;
         QVERIFY(KyProjectManager::instance().openProject(project.path()));
-        QScopedPointer<QAction> first(plugin->createAction()), other(plugin->createAction());
-        QVERIFY(first && other && first.data() != other.data());
-        QCOMPARE(say(first->text(), first->parent() != nullptr, first->isCheckable()),
+        QScopedPointer<QAction> action(plugin->createAction());
+        QCOMPARE(say(action->text(), action->parent() != nullptr, action->isCheckable()),
                  "Offset-FB CrossPlot false false");
         // Each trigger opens a dialog of its own; the checked argument makes no difference.
-        for (QAction *action : {first.data(), other.data(), first.data()})
-            emit action->triggered(action == other.data());
-        int dialogs = 0;
-        for (const QWidget *widget : QApplication::topLevelWidgets())
-            dialogs += widget->inherits("CrossPlotDialog") && widget->isVisible();
-        QCOMPARE(dialogs, 3);
+        QVERIFY(newTopLevel("CrossPlotDialog", [&action] { emit action->triggered(false); }) &&
+                newTopLevel("CrossPlotDialog", [&action] { emit action->triggered(true); }));
         KyProjectManager::instance().closeProject();
     }
 
@@ -119,43 +114,27 @@ private slots:
 
     void hostCommandLineNeedsNoDisplay_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("seen"); // exit code | part of stdout | stderr
-        const QString list = "0 | libCrossPlot.so: Offset-FB CrossPlot\n | ";
+        toolColumns();
         const QString noDir = QDir::tempPath() + "/no-such-kyhost-dir";
-        QTest::newRow("--help") << QStringList{"--help"}
-                                << "0 | Print the plug-ins found and exit; needs no display. | ";
-        QTest::newRow("--version")
-            << QStringList{"--version"} << "0 | kyhost " CROSSPLOT_VERSION "\n | ";
-        QTest::newRow("--list-plugins with Qt's own options")
-            << QStringList{"-platform", "offscreen", "--list-plugins", "-style=fusion", "-reverse"}
-            << list;
-        QTest::newRow("empty plug-in folder")
-            << QStringList{"--list-plugins", "--plugins", noDir}
-            << "1 |  | kyhost: plug-in " + noDir +
-                   " not loaded: the plug-in directory does not exist\n";
-        QTest::newRow("unknown option")
-            << QStringList{"--bogus"}
-            << "2 |  | kyhost: Unknown option 'bogus' (see kyhost --help)\n";
-        QTest::newRow("stray argument")
-            << QStringList{"project"}
-            << "2 |  | kyhost: unexpected argument 'project' (see kyhost --help)\n";
+        toolRow("--help", "--help", 0, "Print the plug-ins found and exit; needs no display.");
+        toolRow("--version", "--version", 0, "kyhost " CROSSPLOT_VERSION "\n");
+        toolRow("--list-plugins with Qt's own options",
+                "-platform offscreen --list-plugins -style=fusion -reverse", 0,
+                "libCrossPlot.so: Offset-FB CrossPlot\n");
+        toolRow("empty plug-in folder", "--list-plugins --plugins " + noDir, 1,
+                "kyhost: plug-in " + noDir + " not loaded: the plug-in directory does not exist\n");
+        toolRow("unknown option", "--bogus", 2,
+                "kyhost: Unknown option 'bogus' (see kyhost --help)");
+        toolRow("stray argument", "project", 2,
+                "kyhost: unexpected argument 'project' (see kyhost --help)");
     }
 
     void hostCommandLineNeedsNoDisplay()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, seen);
         // As over ssh: no display and no platform chosen; a GUI application would abort here.
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const QString name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(name);
-        const ToolRun run = runTool(CROSSPLOT_BIN_DIR "/kyhost", arguments, environment);
-        const QString out = seen.section(" | ", 1, 1);
-        QCOMPARE(QString::number(run.exitCode) + " | " +
-                     (run.out.contains(out) && out.isEmpty() == run.out.isEmpty() ? out : run.out) +
-                     " | " + run.err,
-                 seen);
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            qunsetenv(name);
+        checkToolRow("kyhost", QDir::tempPath());
     }
 };
 
