@@ -40,22 +40,14 @@ QString pixels(const QImage &image, std::initializer_list<QPoint> at)
     return colors.join(' ');
 }
 
-// The stop positions, or the colours at them, of the spectrogram's map and the colour bar's.
-QString stops(const QwtPlot *plot, bool colours)
+// The stop positions of a colour map, each with the colour at it.
+QString stops(const QwtColorMap *map)
 {
-    const auto *spectrogram = static_cast<QwtPlotSpectrogram *>(
-        plot->itemList(QwtPlotItem::Rtti_PlotSpectrogram).value(0));
-    QStringList maps;
-    for (const QwtColorMap *map :
-         {spectrogram->colorMap(), plot->axisWidget(QwtPlot::yRight)->colorMap()}) {
-        QStringList seen;
-        const auto *linear = dynamic_cast<const QwtLinearColorMap *>(map);
-        for (double stop : linear ? linear->colorStops() : QVector<double>())
-            seen << (colours ? QColor(linear->rgb(QwtInterval(0, 1), stop)).name()
-                             : QString::number(stop, 'g', 9));
-        maps << seen.join(' ');
-    }
-    return maps.first() == maps.last() ? maps.first() : maps.join(" / ");
+    QStringList seen;
+    const auto *linear = dynamic_cast<const QwtLinearColorMap *>(map);
+    for (double stop : linear ? linear->colorStops() : QVector<double>())
+        seen << QString::number(stop, 'g', 9) << QColor(linear->rgb({0, 1}, stop)).name();
+    return seen.join(' ');
 }
 
 // Counts replots: every replot hands the scales to the plot's grids.
@@ -170,6 +162,9 @@ class tst_CrossPlotMap : public QObject
                 pixels(canvas->grab().toImage(), {background}) + " ";
         }
 
+        const auto *spectrogram = static_cast<QwtPlotSpectrogram *>(
+            plot->itemList(QwtPlotItem::Rtti_PlotSpectrogram).value(0));
+        const QwtScaleWidget *colorBar = plot->axisWidget(QwtPlot::yRight);
         ReplotCounter counter;
         counter.attach(plot);
         const auto colours = [&](const QString &after) {
@@ -177,7 +172,8 @@ class tst_CrossPlotMap : public QObject
             for (const char *name : {"cyanSlider", "cyanSpin", "greenSlider", "greenSpin",
                                      "yellowSlider", "yellowSpin"})
                 controls << window->findChild<QWidget *>(name)->property("value").toString();
-            seen[after] = say(controls.join(' '), "|", stops(plot, false), "|", stops(plot, true),
+            const QString shown = stops(spectrogram->colorMap()), bar = stops(colorBar->colorMap());
+            seen[after] = say(controls.join(' '), "|", shown, bar == shown ? "" : "| bar " + bar,
                               "|", std::exchange(counter.replots, 0));
         };
         colours("at first");
@@ -289,20 +285,17 @@ class tst_CrossPlotMap : public QObject
                 pickerKey("RubberBand", velocity->rubberBand()), pen.color().name(), pen.widthF(),
                 key(pen.style()), key(pen.capStyle()), key(pen.joinStyle()));
         // A line starts with a click and ends with the next one; these run backwards.
+        QString &lines = seen["velocity while held, then to the corners from the upper right"];
         QTest::mousePress(canvas, Qt::LeftButton, {}, upperRight);
         QTest::mouseMove(canvas, lowerLeft);
-        seen["velocity while held, then before moving"] = textAt(velocity, lowerLeft) + " | ";
+        lines = textAt(velocity, lowerLeft) + " | ";
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, lowerLeft);
         QTest::mouseClick(canvas, Qt::LeftButton, {}, lowerLeft);
-        for (const auto &line :
-             QList<QPair<QString, QPoint>>{{"velocity while held, then before moving", upperRight},
-                                           {"velocity to the lower left", lowerLeft},
-                                           {"velocity along the top", upperLeft},
-                                           {"velocity down the right", lowerRight}}) {
+        for (const QPoint &end : {upperRight, lowerLeft, upperLeft, lowerRight}) {
             QTest::mouseClick(canvas, Qt::LeftButton, {}, upperRight);
-            QTest::mouseMove(canvas, line.second);
-            seen[line.first] += textAt(velocity, line.second);
-            QTest::mouseClick(canvas, Qt::LeftButton, {}, line.second);
+            QTest::mouseMove(canvas, end);
+            lines += textAt(velocity, end) + " | ";
+            QTest::mouseClick(canvas, Qt::LeftButton, {}, end);
         }
         seen["velocity after the second click"] = velocity->isActive() ? "active" : "inactive";
 
@@ -375,18 +368,18 @@ private slots:
         row("swatches", "#ffffff #505050 #ffffff | #f0f0f0 #505050 #ffffff | #64c8ff #505050 "
                         "#ffffff | #32c864 #505050 #ffffff | ");
         row("canvas at first, then items 1 2 3 0", "#ffffff #f0f0f0 #64c8ff #32c864 #ffffff ");
-        // Controls | stops | colours at them | replots. The spin slots divide in single
-        // precision; Reset moves only the sliders it must.
-        row("at first", "15 15 25 25 55 55 | 0 0.150000006 0.25 0.550000012 1 | #0000ff #00ffff "
-                        "#00ff00 #ffff00 #ff0000 | 0");
-        row("after cyan PageUp x3", "45 45 25 25 55 55 | 0 0.25 0.449999988 0.550000012 1 | "
-                                    "#0000ff #00ff00 #00ffff #ffff00 #ff0000 | 3");
-        row("after typing 70 in yellow", "45 45 25 25 70 70 | 0 0.25 0.449999988 0.699999988 1 "
-                                         "| #0000ff #00ff00 #00ffff #ffff00 #ff0000 | 2");
-        row("after Reset", "15 15 25 25 55 55 | 0 0.150000006 0.25 0.550000012 1 | #0000ff "
-                           "#00ffff #00ff00 #ffff00 #ff0000 | 2");
-        row("after Reset again", "15 15 25 25 55 55 | 0 0.150000006 0.25 0.550000012 1 | "
-                                 "#0000ff #00ffff #00ff00 #ffff00 #ff0000 | 0");
+        // Controls | stops with their colours, on the plot and the bar alike | replots. The spin
+        // slots divide in single precision; Reset moves only the sliders it must.
+        row("at first", "15 15 25 25 55 55 | 0 #0000ff 0.150000006 #00ffff 0.25 #00ff00 "
+                        "0.550000012 #ffff00 1 #ff0000 | 0");
+        row("after cyan PageUp x3", "45 45 25 25 55 55 | 0 #0000ff 0.25 #00ff00 0.449999988 "
+                                    "#00ffff 0.550000012 #ffff00 1 #ff0000 | 3");
+        row("after typing 70 in yellow", "45 45 25 25 70 70 | 0 #0000ff 0.25 #00ff00 "
+                                         "0.449999988 #00ffff 0.699999988 #ffff00 1 #ff0000 | 2");
+        row("after Reset", "15 15 25 25 55 55 | 0 #0000ff 0.150000006 #00ffff 0.25 #00ff00 "
+                           "0.550000012 #ffff00 1 #ff0000 | 2");
+        row("after Reset again", "15 15 25 25 55 55 | 0 #0000ff 0.150000006 #00ffff 0.25 "
+                                 "#00ff00 0.550000012 #ffff00 1 #ff0000 | 0");
         row("menu", "Save plot to image file | Save window to image file | ");
         row("entry 0 given result", "Save plot to image | Images (*.png) | project | result.png "
                                     "the plot alone");
@@ -410,10 +403,10 @@ private slots:
         row("tracker at the corners, then near the lower left",
             "(0 m, 0 ms) (3000 m, 2100 ms) (4 m, 5 ms) (17 m, 32 ms) ");
         row("velocity", "ActiveOnly CrossRubberBand #000000 2 DashLine SquareCap BevelJoin");
-        row("velocity while held, then before moving", "no text | no text");
-        row("velocity to the lower left", " ( V = 1429 m/s )  in #800000 on #c8ffffff");
-        row("velocity along the top", " ( V = inf m/s )  in #800000 on #c8ffffff");
-        row("velocity down the right", " ( V = 0 m/s )  in #800000 on #c8ffffff");
+        // Not moved, to the lower left, along the top, down the right.
+        row("velocity while held, then to the corners from the upper right",
+            "no text | no text |  ( V = 1429 m/s )  in #800000 on #c8ffffff |  ( V = inf m/s )  in "
+            "#800000 on #c8ffffff |  ( V = 0 m/s )  in #800000 on #c8ffffff | ");
         row("velocity after the second click", "inactive");
         row("tracker after left, right, both, left", "no text | no text | no text | (0 m, 0 ms) "
                                                      "in #000000 on #c8ffffff | ");
