@@ -122,12 +122,10 @@ class tst_CrossPlotMap : public QObject
                 said = say(label->text(), colour);
             else if (auto *button = qobject_cast<QPushButton *>(w))
                 said = say(button->text(), widths);
-            else if (auto *spin = qobject_cast<QSpinBox *>(w))
-                said = say(spin->minimum(), spin->maximum(), spin->singleStep(), spin->value(),
-                           widths);
-            else if (auto *s = qobject_cast<QSlider *>(w))
-                said = say(s->minimum(), s->maximum(), s->singleStep(), s->pageStep(), s->value(),
-                           key(s->tickPosition()), s->tickInterval(), widths);
+            else if (w->property("singleStep").isValid() && !w->objectName().isEmpty())
+                said = say(w->property("minimum"), w->property("maximum"),
+                           w->property("singleStep"), w->property("pageStep"), w->property("value"),
+                           w->property("tickPosition"), w->property("tickInterval"), widths);
             else if (auto *frame = qobject_cast<QFrame *>(w))
                 said = say(frame->minimumHeight(), frame->maximumHeight());
         }
@@ -347,12 +345,12 @@ private slots:
         row("frame", "76 76");
         row("black captions", "Color setting: |Cyan|Green|Yellow|Point size:|B.G. color:|FB "
                               "type:|Offset:|Number of FBs:|");
-        // Captions and labels with their colour; slider ranges, steps, value, ticks, widths.
-        row("cyanSlider", "0 100 1 10 15 TicksAbove 10 101 101");
+        // Labels with their colour; ranges, steps, value, ticks (1: above) and interval, widths.
+        row("cyanSlider", "0 100 1 10 15 1 10 101 101");
         row("cyanSpin", "0 100 1 15 51 51");
-        row("greenSlider", "0 100 1 10 25 TicksAbove 10 101 101");
+        row("greenSlider", "0 100 1 10 25 1 10 101 101");
         row("greenSpin", "0 100 1 25 51 51");
-        row("yellowSlider", "0 100 1 10 55 TicksAbove 10 101 101");
+        row("yellowSlider", "0 100 1 10 55 1 10 101 101");
         row("yellowSpin", "0 100 1 55 51 51");
         row("resetColorSetting", "Reset 0 61");
         row("pointSize", "1 20 1 4 51 51");
