@@ -26,29 +26,27 @@ QString pressOk(QDialog &dialog)
     QStringList seen;
     const QImage logo = QIcon(":/resource/images/logo.ico").pixmap(16).toImage();
     QWidget *ok = dialog.findChild<QWidget *>("okButton");
-    const auto press = [&] {
-        whileModal([ok] { QTest::mouseClick(ok, Qt::LeftButton); },
-                   [&](QWidget *modal) {
-                       auto *box = qobject_cast<QMessageBox *>(modal);
-                       if (!box) // no other dialog may open: named, then closed
-                           return void(seen << answerFiles(modal, "", ""));
-                       const QImage icon = box->windowIcon().pixmap(16).toImage();
-                       seen << box->windowTitle() << key(box->icon())
-                            << (icon.isNull()  ? "no icon"
-                                : icon == logo ? "logo.ico"
-                                               : "?");
-                       for (QAbstractButton *b : box->buttons())
-                           seen << say(b->text(),
-                                       b->minimumSize() == b->maximumSize() ? size(b->size()) : "");
-                       auto *grid = static_cast<QGridLayout *>(box->layout());
-                       if (QLayoutItem *last = grid->itemAtPosition(grid->rowCount() - 1, 0);
-                           last && last->spacerItem())
-                           seen << "spacer " + size(last->spacerItem()->sizeHint());
-                       seen << box->text();
-                       box->buttons().value(0)->click();
-                   });
+    const auto answer = [&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (!box) // no other dialog may open: named, then closed
+            return void(seen << answerFiles(modal, "", ""));
+        const QImage icon = box->windowIcon().pixmap(16).toImage();
+        seen << box->windowTitle() << key(box->icon())
+             << (icon.isNull()  ? "no icon"
+                 : icon == logo ? "logo.ico"
+                                : "?");
+        for (QAbstractButton *b : box->buttons())
+            seen << say(b->text(), b->minimumSize() == b->maximumSize() ? size(b->size()) : "");
+        auto *grid = static_cast<QGridLayout *>(box->layout());
+        if (QLayoutItem *last = grid->itemAtPosition(grid->rowCount() - 1, 0);
+            last && last->spacerItem())
+            seen << "spacer " + size(last->spacerItem()->sizeHint());
+        seen << box->text();
+        box->buttons().value(0)->click();
     };
-    QWidget *window = newTopLevel("CrossPlotMap", press);
+    QWidget *window = newTopLevel("CrossPlotMap", [&] {
+        whileModal([ok] { QTest::mouseClick(ok, Qt::LeftButton); }, answer);
+    });
     seen << (window ? say(window->findChild<QLabel *>("forTypeLabel")->text(),
                           window->findChild<QLabel *>("forOffsetRangeLabel")->text())
                     : "no window");
@@ -179,23 +177,22 @@ private slots:
                                "the file: fb.cal | " +
                                untouched + "okButton";
         const QByteArray good = fbBytes(0, 5000);
-        QTest::newRow("both offsets 0: no limit")
-            << "" << good << QPoint() << opened.arg("0 - 5000").arg(0).arg(0);
-        QTest::newRow("offsets 10 to 20")
-            << "" << good << QPoint(10, 20) << opened.arg("10 - 20").arg(10).arg(20);
-        QTest::newRow("offsets 500 to 500") << "" << good << QPoint(500, 500) << badRange;
+        const auto row = [](const char *name, const char *setup, const QByteArray &bytes,
+                            const QPoint &offsets, const QString &expected) {
+            QTest::newRow(name) << QString(setup) << bytes << offsets << expected;
+        };
+        row("both offsets 0: no limit", "", good, {}, opened.arg("0 - 5000").arg(0).arg(0));
+        row("offsets 10 to 20", "", good, {10, 20}, opened.arg("10 - 20").arg(10).arg(20));
+        row("offsets 500 to 500", "", good, {500, 500}, badRange);
         // The range is checked first: a bad header does not matter then.
-        QTest::newRow("offsets 600 to 500") << "" << good.left(4) << QPoint(600, 500) << badRange;
-        QTest::newRow("empty name")
-            << "not named" << good << QPoint() << pinkName + untouched + "fbName";
-        QTest::newRow("missing file")
-            << "not written" << good << QPoint() << red + untouched + "fbName";
-        QTest::newRow("zero-length file")
-            << "" << QByteArray() << QPoint() << red + untouched + "fbName";
-        QTest::newRow("removed after the name test") << "removed" << good << QPoint() << noOpen;
-        QTest::newRow("11 bytes: no upper bound") << "" << good.left(11) << QPoint() << badFile;
-        QTest::newRow("equal bounds") << "" << fbBytes(1000, 1000) << QPoint() << badFile;
+        row("offsets 600 to 500", "", good.left(4), {600, 500}, badRange);
+        row("empty name", "not named", good, {}, pinkName + untouched + "fbName");
+        row("missing file", "not written", good, {}, red + untouched + "fbName");
+        row("zero-length file", "", {}, {}, red + untouched + "fbName");
+        row("removed after the name test", "removed", good, {}, noOpen);
+        row("11 bytes: no upper bound", "", good.left(11), {}, badFile);
         // A negative lower bound: tst_CrossPlotRender's row, through the same check.
+        row("equal bounds", "", fbBytes(1000, 1000), {}, badFile);
     }
 
     void okButton()
