@@ -213,7 +213,8 @@ class tst_CrossPlotMap : public QObject
                 QApplication::sendEvent(canvas, &enter);
                 QMouseEvent move(QEvent::MouseMove, canvas->rect().center(), Qt::NoButton, {}, {});
                 QApplication::sendEvent(canvas, &move);
-                seen["tracker while saving"] = tracker->isActive() ? "active" : "inactive";
+                seen["tracker while saving, then after"] =
+                    tracker->isActive() ? "active" : "inactive";
                 said = answerFiles(modal, save.second, dataDir.path());
             });
             const QStringList written = QDir(dataDir.path()).entryList({save.second + "*"});
@@ -223,18 +224,17 @@ class tst_CrossPlotMap : public QObject
                     image.convertToFormat(plotAlone.format()) == plotAlone ? "the plot alone"
                                                                            : size(image.size()));
         }
-        seen["tracker after saving"] = tracker->isEnabled() ? "enabled" : "disabled";
+        seen["tracker while saving, then after"] += tracker->isEnabled() ? " enabled" : " disabled";
         const QStringList axes{"yLeft", "yRight", "xBottom", "xTop"};
         for (int axis = 0; axis < axes.size(); ++axis) {
             const QwtScaleDiv &div = plot->axisScaleDiv(axis);
             seen[axes[axis]] =
                 say(describe(plot->axisTitle(axis)), "|", div.lowerBound(), div.upperBound(),
-                    plot->axisScaleDraw(axis)->label(1500).text(), plot->axisEnabled(axis),
+                    plot->axisScaleDraw(axis)->label(1500).text(),
+                    plot->axisScaleDraw(axis)->label(1999999.6).text(), plot->axisEnabled(axis),
                     plot->axisWidget(axis)->spacing(),
                     plot->plotLayout()->alignCanvasToScale(axis) ? "aligned" : "free");
         }
-        seen["bottom label of 1999999.6"] =
-            plot->axisScaleDraw(QwtPlot::xBottom)->label(1999999.6).text();
         const QMargins margins = plot->contentsMargins();
         seen["plot"] = say(describe(plot->title()), "|", plot->footer().text(), "|", margins.left(),
                            margins.top(), margins.right(), margins.bottom());
@@ -283,7 +283,7 @@ class tst_CrossPlotMap : public QObject
                 pickerKey("RubberBand", velocity->rubberBand()), pen.color().name(), pen.widthF(),
                 key(pen.style()), key(pen.capStyle()), key(pen.joinStyle()));
         // A line starts with a click and ends with the next one; these run backwards.
-        QString &lines = seen["velocity while held, then to the corners from the upper right"];
+        QString &lines = seen["velocity while held, to the corners from the upper right, after"];
         QTest::mousePress(canvas, Qt::LeftButton, {}, upperRight);
         QTest::mouseMove(canvas, lowerLeft);
         lines = textAt(velocity, lowerLeft) + " | ";
@@ -295,7 +295,7 @@ class tst_CrossPlotMap : public QObject
             lines += textAt(velocity, end) + " | ";
             QTest::mouseClick(canvas, Qt::LeftButton, {}, end);
         }
-        seen["velocity after the second click"] = velocity->isActive() ? "active" : "inactive";
+        lines += velocity->isActive() ? "active" : "inactive";
 
         // Only presses of the left button alone toggle the text; the lowest held one is pressed.
         for (const Qt::MouseButtons held :
@@ -311,9 +311,9 @@ class tst_CrossPlotMap : public QObject
         window->close();
         for (const QString type : {"Error", "All"}) { // the labels of other windows on the file
             QWidget *other = openWindow(type, seen);
-            seen[type + " window labels"] =
+            seen["Error, then All window labels"] +=
                 say(other->findChild<QLabel *>("forTypeLabel")->text(), "|",
-                    other->findChild<QLabel *>("forFBNumLabel")->text());
+                    other->findChild<QLabel *>("forFBNumLabel")->text(), "| ");
             other->close();
         }
         return seen;
@@ -360,8 +360,8 @@ private slots:
         row("forTypeLabel", "Correct #aa0000");
         row("forOffsetRangeLabel", "0 - 3000 #aa0000");
         row("forFBNumLabel", "30 ( 2.91% ) #aa0000"); // the share rounded down
-        row("Error window labels", "Error | 1,000 ( 97.09% )");
-        row("All window labels", "Both | 1,030 ( 100.00% )");
+        row("Error, then All window labels",
+            "Error | 1,000 ( 97.09% ) | Both | 1,030 ( 100.00% ) | ");
         // Each swatch: its colour inside a grey border on white.
         row("swatches", "#ffffff #505050 #ffffff | #f0f0f0 #505050 #ffffff | #64c8ff #505050 "
                         "#ffffff | #32c864 #505050 #ffffff | ");
@@ -385,14 +385,13 @@ private slots:
                                         "Window.Png 922x700");
         row("entry 0 given map.bmp", "Save plot to image | Images (*.png) | project | "
                                      "map.bmp.png the plot alone");
-        row("tracker while saving", "active");
-        row("tracker after saving", "enabled");
-        // Title | bounds, the label of 1500, shown, spacing, canvas aligned to the scale ends.
-        row("xTop", "  6px bold #000000 | 0 3000 1,500 true 10 aligned");
-        row("xBottom", "Offset (m) 13px bold #000000 | 0 3000 1500 true 10 aligned");
-        row("yLeft", "FB Time (ms) 13px bold #000000 | 0 2100 1500 true 10 aligned");
-        row("yRight", "FB Density 15px bold #800000 | 0 20 1,500 true 10 aligned");
-        row("bottom label of 1999999.6", "2000000");
+        row("tracker while saving, then after", "active enabled");
+        // Title | bounds, the labels of 1500 and 1999999.6, shown, spacing, canvas aligned to the
+        // scale ends.
+        row("xTop", "  6px bold #000000 | 0 3000 1,500 2e+06 true 10 aligned");
+        row("xBottom", "Offset (m) 13px bold #000000 | 0 3000 1500 2000000 true 10 aligned");
+        row("yLeft", "FB Time (ms) 13px bold #000000 | 0 2100 1500 2000000 true 10 aligned");
+        row("yRight", "FB Density 15px bold #800000 | 0 20 1,500 2e+06 true 10 aligned");
         row("plot", "Offset-FB CrossPlot 18px normal #800000 | FB file: picks.fb | 15 15 15 15");
         row("grid", "#a0a0a4 0 DotLine minor off");
         row("colour bar, then after point size 8", "true 0 20 FB Density | redrawn true 0 20 FB "
@@ -401,11 +400,10 @@ private slots:
         row("tracker at the corners, then near the lower left",
             "(0 m, 0 ms) (3000 m, 2100 ms) (4 m, 5 ms) (17 m, 32 ms) ");
         row("velocity", "ActiveOnly CrossRubberBand #000000 2 DashLine SquareCap BevelJoin");
-        // Not moved, to the lower left, along the top, down the right.
-        row("velocity while held, then to the corners from the upper right",
+        // Not moved, to the lower left, along the top, down the right; active after the line?
+        row("velocity while held, to the corners from the upper right, after",
             "no text | no text |  ( V = 1429 m/s )  in #800000 on #c8ffffff |  ( V = inf m/s )  in "
-            "#800000 on #c8ffffff |  ( V = 0 m/s )  in #800000 on #c8ffffff | ");
-        row("velocity after the second click", "inactive");
+            "#800000 on #c8ffffff |  ( V = 0 m/s )  in #800000 on #c8ffffff | inactive");
         row("tracker after left, right, both, left", "no text | no text | no text | (0 m, 0 ms) "
                                                      "in #000000 on #c8ffffff | ");
     }
