@@ -9,15 +9,6 @@ namespace {
 const QString Key = "CrossPlot_CrossPlotDialog_";
 const QStringList FlagKeys{"plotCorrectFB", "plotErrorFB", "plotAllFB"};
 
-// Triggers the plug-in's action as the host's menu does; returns the dialog that it showed.
-QDialog *openDialog()
-{
-    CrossPlot plugin;
-    return static_cast<QDialog *>(newTopLevel("CrossPlotDialog", [&plugin] {
-        std::unique_ptr<QAction>(plugin.createAction())->trigger();
-    }));
-}
-
 // Clicks OK and closes any box it opens. Returns what the box showed (title, icon, window icon,
 // buttons with their size when fixed, the spacer below, text), the type and offset labels of the
 // crossplot window it opened, and the dialog's keys in the project store.
@@ -69,7 +60,7 @@ class tst_CrossPlotDialog : public QObject
     QMap<QString, QString> lookAtDialog()
     {
         QMap<QString, QString> seen;
-        QDialog *dialog = openDialog();
+        QDialog *dialog = openDialog(CrossPlot());
         if (!dialog)
             return seen;
         seen["dialog"] = say(dialog->windowTitle(), size(dialog->size()), dialog->font().family(),
@@ -88,15 +79,16 @@ class tst_CrossPlotDialog : public QObject
         auto *open = dialog->findChild<QPushButton *>("openButton");
         seen["openButton"] += " " + say(size(open->maximumSize()), key(open->focusPolicy()));
         writeFile("picked.fb", fbBytes(0, 5000));
+        QString &opened = seen["Open dialog, answered with nothing, then picked.fb"];
         for (const QString answer : {"", "picked.fb"}) {
             whileModal([open] { QTest::mouseClick(open, Qt::LeftButton); },
                        [&](QWidget *modal) {
-                           seen["Open dialog"] = answerFiles(modal, answer, project->path());
+                           opened += answerFiles(modal, answer, project->path()) + " | ";
                        });
-            seen["Open answered with '" + answer + "'"] =
-                say(QFileInfo(dialog->findChild<QLineEdit *>("fbName")->text()).fileName(),
-                    dialog->findChild<QWidget *>("okButton")->isEnabled() ? "OK enabled"
-                                                                          : "OK disabled");
+            opened += say(QFileInfo(dialog->findChild<QLineEdit *>("fbName")->text()).fileName(),
+                          dialog->findChild<QWidget *>("okButton")->isEnabled() ? "OK enabled"
+                                                                                : "OK disabled",
+                          "| ");
         }
         // OK takes the focus only once a usable file is named.
         QApplication::setActiveWindow(dialog);
@@ -137,9 +129,9 @@ private slots:
         row("okButton", "OK"); // the other texts as tst_PluginLoading sees them untranslated
         row("Cancel", "gone nothing stored");
         row("Tab from okButton", "cancelButton fbName minOffset ");
-        row("Open dialog", "Open | FB files (*.cal *.fb *.fit) | project");
-        row("Open answered with ''", "OK disabled");
-        row("Open answered with 'picked.fb'", "picked.fb OK enabled");
+        row("Open dialog, answered with nothing, then picked.fb",
+            "Open | FB files (*.cal *.fb *.fit) | project | OK disabled | Open | FB files (*.cal "
+            "*.fb *.fit) | project | picked.fb OK enabled | ");
     }
 
     void face()
@@ -203,7 +195,7 @@ private slots:
         QFETCH(QString, expected);
         if (setup != "not written")
             writeFile("fb.cal", bytes);
-        QDialog &dialog = *openDialog();
+        QDialog &dialog = *openDialog(CrossPlot());
         auto *line = dialog.findChild<QLineEdit *>("fbName");
         auto *low = dialog.findChild<QSpinBox *>("minOffset");
         auto *high = dialog.findChild<QSpinBox *>("maxOffset");
@@ -248,7 +240,7 @@ private slots:
             KyBaseUtil::setProjectValue(Key + FlagKeys[i], flags[i] == '1');
         writeFile("fb.cal", fbBytes(0, 5000));
         KyBaseUtil::setProjectValue(Key + "fbName", "fb.cal");
-        QDialog &dialog = *openDialog();
+        QDialog &dialog = *openDialog(CrossPlot());
         QStringList seen;
         for (const QString &flag : FlagKeys)
             if (dialog.findChild<QRadioButton *>(flag)->isChecked())

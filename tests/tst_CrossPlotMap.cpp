@@ -81,10 +81,7 @@ CrossPlotMap *openWindow(const QString &type, Seen &seen)
     for (const QString flag : {"Correct", "Error", "All"})
         KyBaseUtil::setProjectValue("CrossPlot_CrossPlotDialog_plot" + flag + "FB", flag == type);
     KyBaseUtil::setProjectValue("CrossPlot_CrossPlotDialog_fbName", "picks.fb");
-    CrossPlot plugin;
-    QWidget *dialog = newTopLevel("CrossPlotDialog", [&plugin] {
-        std::unique_ptr<QAction>(plugin.createAction())->trigger();
-    });
+    QWidget *dialog = openDialog(CrossPlot());
     const ProgressWatcher watcher(seen);
     QWidget *window = newTopLevel("CrossPlotMap", [dialog] {
         QTest::mouseClick(dialog->findChild<QWidget *>("okButton"), Qt::LeftButton);
