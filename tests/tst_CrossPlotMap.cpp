@@ -32,14 +32,6 @@ QString describe(const QwtText &text)
                text.color().name());
 }
 
-QString pixels(const QImage &image, std::initializer_list<QPoint> at)
-{
-    QStringList colors;
-    for (const QPoint &point : at)
-        colors << image.pixelColor(point).name();
-    return colors.join(' ');
-}
-
 // The stop positions of a colour map, each with the colour at it.
 QString stops(const QwtColorMap *map)
 {
@@ -102,6 +94,19 @@ class tst_CrossPlotMap : public QObject
     Seen lookAtWindow()
     {
         Seen seen;
+        {
+            // Laid out from label margins that do not fit, the canvas map, which places the
+            // data, the grid and the pickers, would disagree with the labels that the scale draws.
+            const CrossPlotMap hidden(CrossPlotParam{"picks.fb"});
+            const QwtPlot *plot = hidden.plotWidget();
+            const QwtScaleWidget *scale = plot->axisWidget(QwtPlot::xBottom);
+            const QwtScaleMap drawn = scale->scaleDraw()->scaleMap();
+            const QwtScaleMap used = plot->canvasMap(QwtPlot::xBottom);
+            const double shift = scale->x() - plot->canvas()->x();
+            seen["scale and canvas before showing"] =
+                used.p1() == drawn.p1() + shift && used.p2() == drawn.p2() + shift ? "agree"
+                                                                                   : "differ";
+        }
         CrossPlotMap *window = openWindow("Correct", seen);
         if (!window || !QTest::qWaitForWindowExposed(window))
             return seen;
@@ -130,13 +135,13 @@ class tst_CrossPlotMap : public QObject
         QwtPlot *plot = window->plotWidget();
         QWidget *canvas = plot->canvas();
         auto *combo = window->findChild<QComboBox *>("backgroundColor");
-        QString &said = seen["backgroundColor"];
-        said = say(combo->currentIndex(), combo->minimumWidth(), combo->maximumWidth());
+        seen["backgroundColor"] =
+            say(combo->currentIndex(), combo->minimumWidth(), combo->maximumWidth());
         for (int item = 0; item < combo->count(); ++item) {
-            said += " '" + combo->itemText(item) + "'";
-            seen["swatches"] +=
-                pixels(combo->itemIcon(item).pixmap(16).toImage(), {{8, 8}, {1, 1}, {0, 0}}) +
-                " | ";
+            seen["backgroundColor"] += " '" + combo->itemText(item) + "'";
+            const QImage icon = combo->itemIcon(item).pixmap(16).toImage();
+            seen["swatches"] += say(icon.pixelColor(8, 8).name(), icon.pixelColor(1, 1).name(),
+                                    icon.pixelColor(0, 0).name(), "| ");
         }
         window->findChild<QWidget *>("pointSize")->setFocus();
         for (int tab = 0; tab < 8; ++tab) {
@@ -154,7 +159,7 @@ class tst_CrossPlotMap : public QObject
                 QTest::keyClick(combo->view(), Qt::Key_Return);
             }
             seen["canvas at first, then items 1 2 3 0"] +=
-                pixels(canvas->grab().toImage(), {background}) + " ";
+                canvas->grab().toImage().pixelColor(background).name() + " ";
         }
 
         const auto *spectrogram = static_cast<QwtPlotSpectrogram *>(
@@ -336,6 +341,7 @@ private slots:
         QTest::addColumn<QString>("expected");
         const auto row = [](const char *name, const char *seen) { QTest::newRow(name) << seen; };
         // Title, label, range, modality, parent, shown after ms, least size, buttons.
+        row("scale and canvas before showing", "agree");
         row("progress", "Read FB data | Read FB data...... | 0 100 WindowModal CrossPlotMap 1000 "
                         "300x80 0");
         row("window", "Offset-FB CrossPlot 922x700 922x700 Segoe UI 10 deleted on close");
@@ -409,19 +415,6 @@ private slots:
     {
         static const Seen seen = lookAtWindow();
         QTEST(seen.value(QTest::currentDataTag()), "expected");
-    }
-
-    void scaleMatchesCanvasBeforeShowing()
-    {
-        // Laid out from label margins that do not fit, the canvas map, which places the data,
-        // the grid and the pickers, would disagree with the labels that the scale draws.
-        const CrossPlotMap window(CrossPlotParam{"picks.fb"});
-        const QwtPlot *plot = window.plotWidget();
-        const QwtScaleWidget *scale = plot->axisWidget(QwtPlot::xBottom);
-        const QwtScaleMap drawn = scale->scaleDraw()->scaleMap(),
-                          used = plot->canvasMap(QwtPlot::xBottom);
-        const double shift = scale->x() - plot->canvas()->x();
-        QCOMPARE(say(used.p1(), used.p2()), say(drawn.p1() + shift, drawn.p2() + shift));
     }
 };
 
