@@ -19,12 +19,6 @@ namespace {
 
 using Seen = QMap<QString, QString>;
 
-QString pickerKey(const char *enumName, int value)
-{
-    const QMetaObject &meta = QwtPicker::staticMetaObject;
-    return meta.enumerator(meta.indexOfEnumerator(enumName)).valueToKey(value);
-}
-
 QString describe(const QwtText &text)
 {
     const QFont font = text.font();
@@ -122,14 +116,12 @@ class tst_CrossPlotMap : public QObject
                 seen["black captions"] += label->text() + "|"; // and the rest in their colour
             else if (label)
                 said = say(label->text(), colour);
-            else if (auto *button = qobject_cast<QPushButton *>(w))
-                said = say(button->text(), widths);
-            else if (w->property("singleStep").isValid() && !w->objectName().isEmpty())
-                said = say(w->property("minimum"), w->property("maximum"),
+            else if (!qobject_cast<QFrame *>(w)) // buttons, spin boxes, sliders
+                said = say(w->property("text"), w->property("minimum"), w->property("maximum"),
                            w->property("singleStep"), w->property("pageStep"), w->property("value"),
                            w->property("tickPosition"), w->property("tickInterval"), widths);
-            else if (auto *frame = qobject_cast<QFrame *>(w))
-                said = say(frame->minimumHeight(), frame->maximumHeight());
+            else
+                said = say(w->minimumHeight(), w->maximumHeight());
         }
 
         QwtPlot *plot = window->plotWidget();
@@ -276,13 +268,11 @@ class tst_CrossPlotMap : public QObject
             seen["tracker at the corners, then near the lower left"] +=
                 (tracker->isActive() ? "" : "inactive: ") + tracker->trackerText(at).text() + " ";
         }
-        seen["tracker"] = say(pickerKey("DisplayMode", tracker->trackerMode()),
-                              pickerKey("RubberBand", tracker->rubberBand()),
+        seen["tracker"] = say(tracker->trackerMode(), tracker->rubberBand(),
                               tracker->rubberBandPen().color().name());
         const QPen pen = velocity->rubberBandPen();
         seen["velocity"] =
-            say(pickerKey("DisplayMode", velocity->trackerMode()),
-                pickerKey("RubberBand", velocity->rubberBand()), pen.color().name(), pen.widthF(),
+            say(velocity->trackerMode(), velocity->rubberBand(), pen.color().name(), pen.widthF(),
                 key(pen.style()), key(pen.capStyle()), key(pen.joinStyle()));
         // A line starts with a click and ends with the next one; these run backwards.
         QString &lines = seen["velocity while held, to the corners from the upper right, after"];
@@ -350,13 +340,13 @@ private slots:
                               "type:|Offset:|Number of FBs:|");
         // Labels with their colour; ranges, steps, value, ticks (1: above) and interval, widths.
         row("cyanSlider", "0 100 1 10 15 1 10 101 101");
-        row("cyanSpin", "0 100 1 15 51 51");
+        row("cyanSpin", "15 0 100 1 15 51 51"); // its text first
         row("greenSlider", "0 100 1 10 25 1 10 101 101");
-        row("greenSpin", "0 100 1 25 51 51");
+        row("greenSpin", "25 0 100 1 25 51 51");
         row("yellowSlider", "0 100 1 10 55 1 10 101 101");
-        row("yellowSpin", "0 100 1 55 51 51");
+        row("yellowSpin", "55 0 100 1 55 51 51");
         row("resetColorSetting", "Reset 0 61");
-        row("pointSize", "1 20 1 4 51 51");
+        row("pointSize", "4 1 20 1 4 51 51");
         row("backgroundColor", "0 45 45 '' '' '' ''"); // current item, widths, item texts
         row("Tab from pointSize", "backgroundColor cyanSlider cyanSpin greenSlider greenSpin "
                                   "yellowSlider yellowSpin resetColorSetting ");
@@ -399,10 +389,11 @@ private slots:
         row("grid", "#a0a0a4 0 DotLine minor off");
         row("colour bar, then after point size 8", "true 0 20 FB Density | redrawn true 0 20 FB "
                                                    "Density");
-        row("tracker", "ActiveOnly CrossRubberBand #0000ff");
+        // Tracker mode 2: active only; rubber band 3: a cross.
+        row("tracker", "2 3 #0000ff");
         row("tracker at the corners, then near the lower left",
             "(0 m, 0 ms) (3000 m, 2100 ms) (4 m, 5 ms) (17 m, 32 ms) ");
-        row("velocity", "ActiveOnly CrossRubberBand #000000 2 DashLine SquareCap BevelJoin");
+        row("velocity", "2 3 #000000 2 DashLine SquareCap BevelJoin");
         // Not moved, to the lower left, along the top, down the right; active after the line?
         row("velocity while held, to the corners from the upper right, after",
             "no text | no text |  ( V = 1429 m/s )  in #800000 on #c8ffffff |  ( V = inf m/s )  in "

@@ -68,10 +68,6 @@ private slots:
         row("Simplified Chinese", "zh_CN",
             "CrossPlot_zh_CN | 取消 初至文件： 炮检距范围： 错误初至 全部 | 重置 点大小： 正确 "
             "初至时间 (ms) 初至密度 炮检距 (m)");
-        row("Russian, any country", "ru_KZ",
-            "CrossPlot_ru | Отмена Файл пикировок: Диапазон удалений: Ошибочные Все | Сброс "
-            "Размер точки: Правильные Время первых вступлений, мс Плотность вступлений Удаление, "
-            "м");
         row("German: no catalogue", "de_DE",
             "| Cancel FB file: Plot offset range: Error FB Both | Reset Point size: Correct FB "
             "Time (ms) FB Density Offset (m)");
