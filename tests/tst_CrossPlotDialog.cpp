@@ -23,9 +23,7 @@ QString pressOk(QDialog &dialog)
             return void(seen << answerFiles(modal, "", ""));
         const QImage icon = box->windowIcon().pixmap(16).toImage();
         seen << box->windowTitle() << key(box->icon())
-             << (icon.isNull()  ? "no icon"
-                 : icon == logo ? "logo.ico"
-                                : "?");
+             << say(icon.isNull() ? "no icon" : "", icon == logo ? "logo.ico" : "");
         for (QAbstractButton *b : box->buttons())
             seen << say(b->text(), b->minimumSize() == b->maximumSize() ? size(b->size()) : "");
         auto *grid = static_cast<QGridLayout *>(box->layout());
@@ -67,12 +65,12 @@ class tst_CrossPlotDialog : public QObject
                              dialog->font().pointSize(), dialog->isModal() ? "modal" : "modeless",
                              dialog->testAttribute(Qt::WA_DeleteOnClose) ? "deleted on close" : "");
         for (QWidget *w : dialog->findChildren<QWidget *>()) {
-            QString &said = seen[w->objectName()];
             if (auto *spin = qobject_cast<QSpinBox *>(w))
-                said = say(spin->minimum(), spin->maximum(), spin->singleStep(), spin->value(),
-                           spin->minimumWidth(), spin->maximumWidth());
+                seen["minOffset, maxOffset"] +=
+                    say(spin->minimum(), spin->maximum(), spin->singleStep(), spin->value(),
+                        spin->minimumWidth(), spin->maximumWidth(), "| ");
             else if (auto *button = qobject_cast<QAbstractButton *>(w))
-                said = say(button->text(), button->isChecked() ? "checked" : "");
+                seen[w->objectName()] = say(button->text(), button->isChecked() ? "checked" : "");
             else if (qobject_cast<QLabel *>(w))
                 seen["labels"] += w->property("text").toString() + "|";
         }
@@ -123,8 +121,8 @@ private slots:
         row("dialog", "Offset-FB CrossPlot 496x177 Segoe UI 10 modeless deleted on close");
         row("labels", "FB file:|Plot offset range:|to|(both 0, no limit)|Plot FB type:|");
         row("openButton", "<> 61x23 ClickFocus");
-        row("minOffset", "0 100000 100 0 71 61"); // range, step, value, widths
-        row("maxOffset", "0 100000 100 0 71 61");
+        // Range, step, value, widths.
+        row("minOffset, maxOffset", "0 100000 100 0 71 61 | 0 100000 100 0 71 61 | ");
         row("plotCorrectFB", "Correct FB checked");
         row("okButton", "OK"); // the other texts as tst_PluginLoading sees them untranslated
         row("Cancel", "gone nothing stored");
@@ -222,14 +220,13 @@ private slots:
         QTest::addColumn<QString>("flags");
         QTest::addColumn<QString>("clicks");
         QTest::addColumn<QString>("expected");
-        const auto row = [](const char *name, const char *flags, const char *clicks,
-                            const char *expected) {
-            QTest::newRow(name) << QString(flags) << QString(clicks) << QString(expected);
-        };
-        row("all false: Both, flags stay", "000", "2012102",
-            "plotAllFB 000 001 100 010 001 010 100 001");
-        row("Correct and Error: Correct", "110", "", "plotCorrectFB 110");
-        row("Error and Both: Error", "011", "", "plotErrorFB 011");
+        QTest::newRow("all false: Both, flags stay")
+            << QString("000") << QString("2012102")
+            << QString("plotAllFB 000 001 100 010 001 010 100 001");
+        QTest::newRow("Correct and Error: Correct")
+            << QString("110") << QString() << QString("plotCorrectFB 110");
+        QTest::newRow("Error and Both: Error")
+            << QString("011") << QString() << QString("plotErrorFB 011");
     }
 
     void plotFlags()

@@ -98,8 +98,7 @@ class tst_CrossPlotMap : public QObject
             const QwtScaleMap used = plot->canvasMap(QwtPlot::xBottom);
             const double shift = scale->x() - plot->canvas()->x();
             seen["scale and canvas before showing"] =
-                used.p1() == drawn.p1() + shift && used.p2() == drawn.p2() + shift ? "agree"
-                                                                                   : "differ";
+                say(used.p1() - drawn.p1() - shift, used.p2() - drawn.p2() - shift);
         }
         CrossPlotMap *window = openWindow("Correct", seen);
         if (!window || !QTest::qWaitForWindowExposed(window))
@@ -237,10 +236,9 @@ class tst_CrossPlotMap : public QObject
         const QPen gridPen = grid->majorPen();
         seen["grid"] = say(gridPen.color().name(), gridPen.widthF(), key(gridPen.style()),
                            grid->xMinEnabled() || grid->yMinEnabled() ? "minor on" : "minor off");
-        const QwtScaleWidget *bar = plot->axisWidget(QwtPlot::yRight);
-        const auto colourBar = [bar] {
-            return say(bar->isColorBarEnabled(), bar->colorBarInterval().minValue(),
-                       bar->colorBarInterval().maxValue(), bar->title().text());
+        const auto colourBar = [colorBar] {
+            return say(colorBar->isColorBarEnabled(), colorBar->colorBarInterval().minValue(),
+                       colorBar->colorBarInterval().maxValue(), colorBar->title().text());
         };
         const QImage before = canvas->grab().toImage();
         seen["colour bar, then after point size 8"] = colourBar();
@@ -331,7 +329,7 @@ private slots:
         QTest::addColumn<QString>("expected");
         const auto row = [](const char *name, const char *seen) { QTest::newRow(name) << seen; };
         // Title, label, range, modality, parent, shown after ms, least size, buttons.
-        row("scale and canvas before showing", "agree");
+        row("scale and canvas before showing", "0 0"); // the canvas map's ends off the scale's
         row("progress", "Read FB data | Read FB data...... | 0 100 WindowModal CrossPlotMap 1000 "
                         "300x80 0");
         row("window", "Offset-FB CrossPlot 922x700 922x700 Segoe UI 10 deleted on close");

@@ -15,14 +15,12 @@ class tst_PluginLoading : public QObject
 {
     Q_OBJECT
 
-    const QString pluginFile = CROSSPLOT_PLUGIN_DIR "/libCrossPlot.so";
-
 private slots:
     void cleanup() { qDeleteAll(QApplication::topLevelWidgets()); }
 
     void loadsAsTheHostDoes()
     {
-        const QJsonObject meta = QPluginLoader(pluginFile).metaData();
+        const QJsonObject meta = QPluginLoader(CROSSPLOT_PLUGIN_DIR "/libCrossPlot.so").metaData();
         // Qt 5.15's moc leaves the empty "MetaData" object out and records major and minor.
         QCOMPARE(say(meta.value("IID").toString(), meta.value("className").toString(),
                      meta.value("MetaData").toObject().size(), meta.value("debug").isBool(),
@@ -62,15 +60,14 @@ private slots:
         // The catalogue installed | the dialog's Cancel, captions and radio buttons | the window's
         // Reset, point size caption, type label and the titles of its axes, left, right, bottom.
         QTest::addColumn<QString>("expected");
-        const auto row = [](const char *name, const char *locale, const char *seen) {
-            QTest::newRow(name) << QString(locale) << QString(seen);
-        };
-        row("Simplified Chinese", "zh_CN",
-            "CrossPlot_zh_CN | 取消 初至文件： 炮检距范围： 错误初至 全部 | 重置 点大小： 正确 "
-            "初至时间 (ms) 初至密度 炮检距 (m)");
-        row("German: no catalogue", "de_DE",
-            "| Cancel FB file: Plot offset range: Error FB Both | Reset Point size: Correct FB "
-            "Time (ms) FB Density Offset (m)");
+        QTest::newRow("Simplified Chinese")
+            << QString("zh_CN")
+            << QString("CrossPlot_zh_CN | 取消 初至文件： 炮检距范围： 错误初至 全部 | 重置 "
+                       "点大小： 正确 初至时间 (ms) 初至密度 炮检距 (m)");
+        QTest::newRow("German: no catalogue")
+            << QString("de_DE")
+            << QString("| Cancel FB file: Plot offset range: Error FB Both | Reset Point size: "
+                       "Correct FB Time (ms) FB Density Offset (m)");
     }
 
     void hostShowsThePluginInItsLanguage()
