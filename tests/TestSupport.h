@@ -37,6 +37,14 @@ inline QWidget *newTopLevel(const char *className, const std::function<void()> &
     return nullptr;
 }
 
+// Triggers a plug-in's action as the host's menu does; returns the dialog that it showed.
+template <class Plugin> QDialog *openDialog(const Plugin &plugin)
+{
+    return static_cast<QDialog *>(newTopLevel("CrossPlotDialog", [&plugin] {
+        std::unique_ptr<QAction>(plugin.createAction())->trigger();
+    }));
+}
+
 // Lets the user act, and answers each menu or modal dialog from inside its own loop. Every poll
 // is a timer of its own: Qt does not fire a timer again while its slot runs a nested loop.
 inline void whileModal(const std::function<void()> &act,

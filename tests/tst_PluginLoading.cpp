@@ -1,3 +1,4 @@
+#include "KyBaseUtil.h"
 #include "KyGeneralPlugin.h"
 #include "KyProjectManager.h"
 #include "PluginRegistry.h"
@@ -6,6 +7,7 @@
 #include <QJsonObject>
 #include <QLibraryInfo>
 #include <QPluginLoader>
+#include <qwt_scale_widget.h>
 
 // Loads the built plug-in the way the host does, to catch metadata, interface-identifier and
 // export mistakes that unit tests compiled against the sources cannot see.
@@ -13,128 +15,111 @@ class tst_PluginLoading : public QObject
 {
     Q_OBJECT
 
-    const QString pluginFile = CROSSPLOT_PLUGIN_DIR "/libCrossPlot.so";
-
 private slots:
     void cleanup() { qDeleteAll(QApplication::topLevelWidgets()); }
 
     void loadsAsTheHostDoes()
     {
-        QPluginLoader loader(pluginFile), second(pluginFile);
-        const QJsonObject meta = loader.metaData();
+        const QJsonObject meta = QPluginLoader(CROSSPLOT_PLUGIN_DIR "/libCrossPlot.so").metaData();
         // Qt 5.15's moc leaves the empty "MetaData" object out and records major and minor.
         QCOMPARE(say(meta.value("IID").toString(), meta.value("className").toString(),
                      meta.value("MetaData").toObject().size(), meta.value("debug").isBool(),
                      meta.value("version").toInt() >> 8 == QT_VERSION >> 8),
                  "org.kyhost.KyPlugins/1.0/KyGeneralPlugin CrossPlot 0 true true");
-        QObject *instance = loader.instance();
-        auto *plugin = qobject_cast<KyGeneralPlugin *>(instance);
-        QVERIFY2(plugin, qPrintable(loader.errorString()));
-        QCOMPARE(instance->qt_metacast(KyGeneralPlugin_iid), static_cast<void *>(plugin));
-        QCOMPARE(say(plugin->name(), plugin->generalID(), plugin->needProject()),
-                 "Offset-FB CrossPlot 2 true");
-        QVERIFY(!QIcon(":/resource/images/logo.ico").availableSizes().isEmpty());
-        QCOMPARE(second.instance(), instance); // shared until deleted
-        QTemporaryDir project;
-        QVERIFY(KyProjectManager::instance().openProject(project.path()));
-        QScopedPointer<QAction> first(plugin->createAction()), other(plugin->createAction());
-        QVERIFY(first && other && first.data() != other.data());
-        QCOMPARE(say(first->text(), first->parent() != nullptr, first->isCheckable()),
-                 "Offset-FB CrossPlot false false");
-        // Each trigger opens a dialog of its own; the checked argument makes no difference.
-        for (QAction *action : {first.data(), other.data(), first.data()})
-            emit action->triggered(action == other.data());
-        int dialogs = 0;
-        for (const QWidget *widget : QApplication::topLevelWidgets())
-            dialogs += widget->inherits("CrossPlotDialog") && widget->isVisible();
-        QCOMPARE(dialogs, 3);
-        KyProjectManager::instance().closeProject();
-        const QPointer<QObject> guard(instance);
-        delete instance;
-        QVERIFY(guard.isNull() && qobject_cast<KyGeneralPlugin *>(loader.instance()));
-    }
-
-    void registryListsWhatItCannotLoad()
-    {
+        // And libraries beside it that the host lists with the reason it cannot load them.
         QTemporaryDir dir;
-        QVERIFY(QFile::copy(pluginFile, dir.filePath("libCrossPlot.so")));
         QVERIFY(writeFile(dir.filePath("libBroken.so"), "not an ELF file"));
         QVERIFY(QFile::copy(QLibraryInfo::location(QLibraryInfo::PluginsPath) +
                                 "/platforms/libqoffscreen.so",
                             dir.filePath("libForeign.so")));
         PluginRegistry registry;
+        registry.loadDirectory(CROSSPLOT_PLUGIN_DIR);
         registry.loadDirectory(dir.path());
         const auto failures = registry.failures();
-        QCOMPARE(failures.size(), 2);
-        QVERIFY(!failures[0].reason.isEmpty());
-        QCOMPARE(say(registry.plugins().size(), registry.plugins().value(0)->name(),
-                     failures[0].fileName, failures[1].fileName,
-                     failures[1].reason.contains("another kind")),
-                 "1 Offset-FB CrossPlot libBroken.so libForeign.so true");
+        QCOMPARE(say(registry.plugins().size(), failures.size(), failures.value(0).fileName,
+                     !failures.value(0).reason.isEmpty(), failures.value(1).fileName,
+                     failures.value(1).reason.contains("another kind")),
+                 "1 2 libBroken.so true libForeign.so true");
+        KyGeneralPlugin *plugin = registry.plugins().value(0);
+        QCOMPARE(say(plugin->name(), plugin->generalID(), plugin->needProject()),
+                 "Offset-FB CrossPlot 2 true");
+        QTemporaryDir project;
+        QVERIFY(KyProjectManager::instance().openProject(project.path()));
+        QScopedPointer<QAction> action(plugin->createAction());
+        QCOMPARE(say(action->text(), action->parent() != nullptr, action->isCheckable()),
+                 "Offset-FB CrossPlot false false");
+        // Each trigger opens a dialog of its own; the checked argument makes no difference.
+        QVERIFY(newTopLevel("CrossPlotDialog", [&action] { emit action->triggered(false); }) &&
+                newTopLevel("CrossPlotDialog", [&action] { emit action->triggered(true); }));
+        KyProjectManager::instance().closeProject();
     }
 
-    void hostInstallsThePluginTranslation_data()
+    void hostShowsThePluginInItsLanguage_data()
     {
         QTest::addColumn<QString>("locale");
-        QTest::addColumn<QStringList>("installed");
-        QTest::addColumn<QString>("cancel");
-        QTest::newRow("Simplified Chinese") << "zh_CN" << QStringList{"CrossPlot_zh_CN"} << "取消";
-        QTest::newRow("Russian, any country") << "ru_KZ" << QStringList{"CrossPlot_ru"} << "Отмена";
-        QTest::newRow("German: no catalogue") << "de_DE" << QStringList() << "Cancel";
+        // The catalogue installed | the dialog's Cancel, captions and radio buttons | the window's
+        // Reset, point size caption, type label and the titles of its axes, left, right, bottom.
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Simplified Chinese")
+            << QString("zh_CN")
+            << QString("CrossPlot_zh_CN | 取消 初至文件： 炮检距范围： 错误初至 全部 | 重置 "
+                       "点大小： 正确 初至时间 (ms) 初至密度 炮检距 (m)");
+        QTest::newRow("German: no catalogue")
+            << QString("de_DE")
+            << QString("| Cancel FB file: Plot offset range: Error FB Both | Reset Point size: "
+                       "Correct FB Time (ms) FB Density Offset (m)");
     }
 
-    void hostInstallsThePluginTranslation()
+    void hostShowsThePluginInItsLanguage()
     {
         QFETCH(QString, locale);
+        QTemporaryDir project;
+        QVERIFY(KyProjectManager::instance().openProject(project.path()));
+        QVERIFY(writeFile(project.filePath("survey.fb"), fbBytes(0, 3000, {{1000, 400.0f, 0}})));
+        KyBaseUtil::setProjectValue("CrossPlot_CrossPlotDialog_fbName",
+                                    project.filePath("survey.fb"));
         PluginRegistry registry;
         registry.loadDirectory(CROSSPLOT_PLUGIN_DIR);
-        QTEST(registry.installTranslators(QLocale(locale)), "installed");
+        QStringList seen{registry.installTranslators(QLocale(locale)).join(' '), "|"};
         QScopedPointer<QAction> action(registry.plugins().value(0)->createAction());
         QWidget *dialog = newTopLevel("CrossPlotDialog", [&action] { action->trigger(); });
-        QVERIFY(dialog);
-        QTEST(dialog->findChild<QPushButton *>("cancelButton")->text(), "cancel");
+        QWidget *window = newTopLevel("CrossPlotMap", [dialog] {
+            QTest::mouseClick(dialog->findChild<QWidget *>("okButton"), Qt::LeftButton);
+        });
+        QVERIFY(window);
+        for (const char *name : {"cancelButton", "label", "label_2", "plotErrorFB", "plotAllFB"})
+            seen << dialog->findChild<QWidget *>(name)->property("text").toString();
+        seen << "|";
+        for (const char *name : {"resetColorSetting", "label_6", "forTypeLabel"})
+            seen << window->findChild<QWidget *>(name)->property("text").toString();
+        for (const QwtScaleWidget *axis : window->findChildren<QwtScaleWidget *>())
+            seen << axis->title().text(); // left, right, the blank top, bottom
+        QTEST(seen.join(QLatin1Char(' ')).simplified(), "expected");
     }
 
     void hostCommandLineNeedsNoDisplay_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("seen"); // exit code | part of stdout | stderr
-        const QString list = "0 | libCrossPlot.so: Offset-FB CrossPlot\n | ";
+        toolColumns();
         const QString noDir = QDir::tempPath() + "/no-such-kyhost-dir";
-        QTest::newRow("--help") << QStringList{"--help"}
-                                << "0 | Print the plug-ins found and exit; needs no display. | ";
-        QTest::newRow("--version")
-            << QStringList{"--version"} << "0 | kyhost " CROSSPLOT_VERSION "\n | ";
-        QTest::newRow("--list-plugins") << QStringList{"--list-plugins"} << list;
-        QTest::newRow("--list-plugins with Qt's own options")
-            << QStringList{"-platform", "offscreen", "--list-plugins", "-style=fusion", "-reverse"}
-            << list;
-        QTest::newRow("empty plug-in folder")
-            << QStringList{"--list-plugins", "--plugins", noDir}
-            << "1 |  | kyhost: plug-in " + noDir +
-                   " not loaded: the plug-in directory does not exist\n";
-        QTest::newRow("unknown option")
-            << QStringList{"--bogus"}
-            << "2 |  | kyhost: Unknown option 'bogus' (see kyhost --help)\n";
-        QTest::newRow("stray argument")
-            << QStringList{"project"}
-            << "2 |  | kyhost: unexpected argument 'project' (see kyhost --help)\n";
+        toolRow("--help", "--help", 0, "Print the plug-ins found and exit; needs no display.");
+        toolRow("--version", "--version", 0, "kyhost " CROSSPLOT_VERSION "\n");
+        toolRow("--list-plugins with Qt's own options",
+                "-platform offscreen --list-plugins -style=fusion -reverse", 0,
+                "libCrossPlot.so: Offset-FB CrossPlot\n");
+        toolRow("empty plug-in folder", "--list-plugins --plugins " + noDir, 1,
+                "kyhost: plug-in " + noDir + " not loaded: the plug-in directory does not exist\n");
+        toolRow("unknown option", "--bogus", 2,
+                "kyhost: Unknown option 'bogus' (see kyhost --help)");
+        toolRow("stray argument", "project", 2,
+                "kyhost: unexpected argument 'project' (see kyhost --help)");
     }
 
     void hostCommandLineNeedsNoDisplay()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, seen);
         // As over ssh: no display and no platform chosen; a GUI application would abort here.
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const QString name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(name);
-        const ToolRun run = runTool(CROSSPLOT_BIN_DIR "/kyhost", arguments, environment);
-        const QString out = seen.section(" | ", 1, 1);
-        QCOMPARE(QString::number(run.exitCode) + " | " +
-                     (run.out.contains(out) && out.isEmpty() == run.out.isEmpty() ? out : run.out) +
-                     " | " + run.err,
-                 seen);
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            qunsetenv(name);
+        checkToolRow("kyhost", QDir::tempPath());
     }
 };
 
