@@ -181,7 +181,7 @@ private slots:
         row("zero-length file", "", {}, {}, red + untouched + "fbName");
         row("removed after the name test", "removed", good, {}, noOpen);
         row("11 bytes: no upper bound", "", good.left(11), {}, badFile);
-        // A negative lower bound: tst_CrossPlotRender's row, through the same check.
+        row("negative lower bound", "", fbBytes(-1, 1000), {}, badFile);
         row("equal bounds", "", fbBytes(1000, 1000), {}, badFile);
     }
 
