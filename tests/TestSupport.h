@@ -76,12 +76,19 @@ inline QString answerFiles(QWidget *modal, const QString &name, const QString &f
     return said;
 }
 
-// ---- FB files ----
+// ---- Files ----
 
 inline bool writeFile(const QString &name, const QByteArray &bytes)
 {
     QFile file(name);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A file's bytes; empty when it cannot be read.
+inline QByteArray readBytes(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 struct FBPick
@@ -139,13 +146,6 @@ inline ToolRun runBuiltTool(const QString &tool, const QString &arguments, const
 {
     return runTool(CROSSPLOT_BIN_DIR "/" + tool, arguments.split(' ', Qt::SkipEmptyParts),
                    QProcessEnvironment::systemEnvironment(), dir);
-}
-
-// What a tool wrote; empty when the file cannot be read.
-inline QByteArray readBytes(const QString &name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A table of a tool's command lines: the arguments (split at blanks), the exit code and a text

@@ -1,15 +1,5 @@
 #include "TestSupport.h"
 
-namespace {
-
-QByteArray bytesOf(const QString &fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
-
 // Each translation compiled into the plug-in's resources covers every text the plug-in shows;
 // tst_PluginLoading sees the widgets show it once the host installs it.
 class tst_Translations : public QObject
@@ -41,8 +31,8 @@ private slots:
                                              CROSSPLOT_SOURCE_DIR "/plugins/CrossPlot",
                                              CROSSPLOT_SOURCE_DIR "/ui", "-ts", fresh})
                     .exitCode == 0);
-        const QByteArray catalogue = bytesOf(committed);
-        QCOMPARE(bytesOf(fresh), catalogue); // else run the update_translations target
+        const QByteArray catalogue = readBytes(committed);
+        QCOMPARE(readBytes(fresh), catalogue); // else run the update_translations target
         // Every translation is finished and says something.
         QVERIFY(!catalogue.contains(" type=\"") &&
                 !catalogue.contains("<translation></translation>"));
@@ -50,8 +40,8 @@ private slots:
         QVERIFY(
             runTool(LRELEASE_EXECUTABLE, {"-silent", committed, "-qm", dir.filePath("fresh.qm")})
                 .exitCode == 0);
-        QCOMPARE(bytesOf(":/resource/translations" + name + ".qm"),
-                 bytesOf(dir.filePath("fresh.qm")));
+        QCOMPARE(readBytes(":/resource/translations" + name + ".qm"),
+                 readBytes(dir.filePath("fresh.qm")));
     }
 };
 
