@@ -64,6 +64,11 @@ private slots:
             << QString("zh_CN")
             << QString("CrossPlot_zh_CN | 取消 初至文件： 炮检距范围： 错误初至 全部 | 重置 "
                        "点大小： 正确 初至时间 (ms) 初至密度 炮检距 (m)");
+        QTest::newRow("Russian, any country")
+            << QString("ru_KZ")
+            << QString("CrossPlot_ru | Отмена Файл пикировок: Диапазон удалений: Ошибочные Все | "
+                       "Сброс Размер точки: Правильные Время первых вступлений, мс Плотность "
+                       "вступлений Удаление, м");
         QTest::newRow("German: no catalogue")
             << QString("de_DE")
             << QString("| Cancel FB file: Plot offset range: Error FB Both | Reset Point size: "
