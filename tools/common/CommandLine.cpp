@@ -1,6 +1,27 @@
 #include "CommandLine.h"
 
+#include <QtGlobal>
+
 #include <cstdio>
+
+namespace {
+
+// The form's name-based connections to overloaded Qt signals make Qt note its choice on every
+// window; on a command line that is noise around the output that matters.
+void filterQtNoise(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.startsWith(QLatin1String("QMetaObject::connectSlotsByName: Connecting slot")) ||
+        message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+} // namespace
+
+void CommandLine::quietQtNotes()
+{
+    qInstallMessageHandler(filterQtNoise);
+}
 
 int CommandLine::refuse(const QString &program, const QString &message)
 {

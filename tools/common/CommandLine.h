@@ -2,12 +2,15 @@
 
 #include <QString>
 
-// What the command-line tools share in reading their options, so that all of them refuse a bad
-// command line in the same one-line form.
+// What the command-line tools share: their stderr, and reading their options, so that all of them
+// refuse a bad command line in the same one-line form.
 class CommandLine
 {
 public:
     static constexpr int BadCommandLine = 2; // the exit code of a refused command line
+
+    // Keeps stderr to what the tool says: drops the notes Qt writes on every window it builds.
+    static void quietQtNotes();
 
     // Says on stderr, in one line, what is wrong and where help is; returns BadCommandLine.
     static int refuse(const QString &program, const QString &message);

@@ -1,6 +1,7 @@
 // crossplot-render: renders the offset-FB density crossplot of FB files to PNG through the
 // plug-in's own window, without a display.
 
+#include "CommandLine.h"
 #include "CrossPlotMap.h"
 #include "DensityGrid.h"
 #include "DrawNotice.h"
@@ -258,21 +259,11 @@ int render(const RenderOptions &options, const QString &fbName)
     return drawn;
 }
 
-// The form's name-based connections to overloaded Qt signals make Qt note its choice on every
-// window; on a command line that is noise around the output that matters.
-void filterQtNoise(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (message.startsWith(QLatin1String("QMetaObject::connectSlotsByName: Connecting slot")) ||
-        message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    qInstallMessageHandler(filterQtNoise);
+    CommandLine::quietQtNotes();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,6 +1,7 @@
 // crossplot-report: a QC report over many FB files, drawn through the plug-in's own window code
 // without a display.
 
+#include "CommandLine.h"
 #include "CrossPlotParam.h"
 #include "FileQc.h"
 #include "ReportOptions.h"
@@ -57,21 +58,11 @@ bool writeFile(const QString &fileName, const QByteArray &bytes, QString *error)
     return true;
 }
 
-// The form's name-based connections to overloaded Qt signals make Qt note its choice on every
-// window; on a command line that is noise around the progress that matters.
-void filterQtNoise(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (message.startsWith(QLatin1String("QMetaObject::connectSlotsByName: Connecting slot")) ||
-        message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    qInstallMessageHandler(filterQtNoise);
+    CommandLine::quietQtNotes();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
