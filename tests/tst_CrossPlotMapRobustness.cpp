@@ -125,8 +125,8 @@ private slots:
         int drawn = 0;
         for (double value : window.currentRasterData()->valueMatrix())
             drawn += !std::isnan(value);
-        QTEST((Ints{window.densityScaleMax(), window.densityMatrixColumns(),
-                    window.densityMatrixRows(), drawn}),
+        const CrossPlotFigures figures = window.figures();
+        QTEST((Ints{figures.densityMax, figures.matrixColumns, figures.matrixRows, drawn}),
               "figures");
         // The text drawn on the canvas over the density, its lines joined.
         QString canvas;

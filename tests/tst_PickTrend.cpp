@@ -1,4 +1,5 @@
 #include "FBLoader.h"
+#include "FBRecordScanner.h"
 #include "PickTrend.h"
 
 #include <QtTest>
@@ -40,6 +41,19 @@ FBPicks picks(int low, const QVector<Group> &groups, int zeroPicks = 0)
     return picks;
 }
 
+// The picks as one block of a second read of their file, and then their zero picks, judged.
+void judge(PickTrend &trend, const FBPicks &picks, const PickTrend::OnSuspect &onSuspect = {})
+{
+    FBPickBlock block(picks.offsets.size() + 1, true);
+    block.count = picks.offsets.size();
+    std::copy(picks.offsets.begin(), picks.offsets.end(), block.offsets.get());
+    std::copy(picks.fbTimes.begin(), picks.fbTimes.end(), block.fbTimes.get());
+    std::copy(picks.records.begin(), picks.records.end(), block.records.get());
+    std::copy(picks.classes.begin(), picks.classes.end(), block.classes.get());
+    trend.judge(block, onSuspect);
+    trend.judgeZeroPicks(picks.zeroPicks, picks.recordCount - picks.zeroPicks, onSuspect);
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(FBPicks)
@@ -74,8 +88,8 @@ private slots:
         row("110 m starts the next bin; 19 picks are not judged",
             picks(100, {{109, Ints(20, 5)}, {110, Ints(20, 50)}, {125, range(1, 19)}}),
             "0:5 1:50 | 40 | ");
-        row("error classes are not judged, negative codes are",
-            picks(100, {{105, range(1, 20), 2}, {105, range(1, 19), -3}}), " | 0 | ");
+        row("negative class codes are judged like any Correct pick",
+            picks(100, {{105, range(1, 19), -3}, {105, {60}}}), "0:10 | 20 | 19,105,60,0,50");
         row("zero picks of missing records take part", picks(0, {{5, {25}}, {5, Ints(19, 3)}}, 21),
             "0:0 | 41 | 0,5,25,0,25");
         row("zero picks above the median are suspect with their records",
@@ -106,7 +120,7 @@ private slots:
         for (int bin = 0, time = 0; bin < trend.binCount(); ++bin)
             if (trend.median(bin, &time))
                 medians << QStringLiteral("%1:%2").arg(bin).arg(time);
-        trend.judge(picks, [&suspects](const PickTrend::Suspect &s) {
+        judge(trend, picks, [&suspects](const PickTrend::Suspect &s) {
             suspects << QString::asprintf("%d,%d,%d,%d,%lld", s.record, s.offset, s.time, s.fbClass,
                                           s.residual);
         });
@@ -122,7 +136,7 @@ private slots:
             picks(0, {{50, Ints(30, 1000) << 799 << 800 << 999 << 1001 << 1199 << 1200}});
         PickTrend trend(0, 10, 20);
         QVERIFY(trend.fit(edges));
-        trend.judge(edges);
+        judge(trend, edges);
         const QVector<qint64> &h = trend.histogram();
         QCOMPARE(QVector<qint64>({h.size(), h[0], h[99], h[100], h[199],
                                   std::accumulate(h.begin(), h.end(), qint64(0)), trend.below(),

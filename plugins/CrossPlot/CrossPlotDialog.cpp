@@ -1,12 +1,11 @@
 #include "CrossPlotDialog.h"
 
 #include "CrossPlotMap.h"
-#include "FBHeader.h"
+#include "InputCheck.h"
 #include "KyBaseUtil.h"
 #include "KyProjectManager.h"
 #include "ui_CrossPlotDialog.h"
 
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -144,29 +143,23 @@ void CrossPlotDialog::showParameters()
 
 bool CrossPlotDialog::checkParameters()
 {
-    if (!param.offsetRangeIsLegal()) {
-        showErrorBox(this, QStringLiteral(":/resource/images/logo_16x16.png"),
-                     tr("Error: the offset range is illegal."));
+    const InputCheck check = InputCheck::of(param);
+    switch (check.problem) {
+    case InputCheck::None:
+        break;
+    case InputCheck::OffsetRange:
+        showErrorBox(this, QStringLiteral(":/resource/images/logo_16x16.png"), check.message);
         ui->minOffset->setFocus();
-        return false;
+        break;
+    case InputCheck::OpenFile:
+        QMessageBox::critical(this, tr("Error"), check.message, QMessageBox::Close,
+                              QMessageBox::NoButton);
+        break;
+    case InputCheck::Header:
+        showErrorBox(this, QStringLiteral(":/resource/images/logo.ico"), check.message);
+        break;
     }
-
-    QFile file(param.fbName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        QMessageBox::critical(this, tr("Error"),
-                              tr("Error: fail to open the file: %1").arg(param.fbName),
-                              QMessageBox::Close, QMessageBox::NoButton);
-        return false;
-    }
-
-    if (FBHeader::read(file).isLegal()) {
-        file.close();
-        return true;
-    }
-    showErrorBox(this, QStringLiteral(":/resource/images/logo.ico"),
-                 tr("Error: the input file is illegal."));
-    file.close();
-    return false;
+    return check.passed();
 }
 
 void CrossPlotDialog::on_fbName_textChanged()

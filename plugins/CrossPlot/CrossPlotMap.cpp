@@ -1,7 +1,5 @@
 #include "CrossPlotMap.h"
 
-#include "DrawNotice.h"
-#include "FBLoader.h"
 #include "LinearColorMapRGB.h"
 #include "PointPicker.h"
 #include "RealScaleDraw.h"
@@ -64,17 +62,18 @@ QColor backgroundColorAt(int index)
 CrossPlotMap::CrossPlotMap(CrossPlotParam param, QWidget *parent)
     : QMainWindow(parent), ui(new Ui_CrossPlotMap), param(std::move(param))
 {
-    construct(nullptr);
+    construct(false);
 }
 
-CrossPlotMap::CrossPlotMap(CrossPlotParam param, const FBPicks &picks, QWidget *parent)
-    : QMainWindow(parent), ui(new Ui_CrossPlotMap), param(std::move(param))
+CrossPlotMap::CrossPlotMap(std::unique_ptr<CrossPlotModel> model, QWidget *parent)
+    : QMainWindow(parent), ui(new Ui_CrossPlotMap), param(model->param()),
+      m_model(std::move(model))
 {
-    construct(&picks);
+    construct(true);
 }
 
-// loaded: picks to show instead of reading the file; null reads param.fbName.
-void CrossPlotMap::construct(const FBPicks *loaded)
+// loaded: the model's picks are there already; otherwise they are read from param.fbName.
+void CrossPlotMap::construct(bool loaded)
 {
     ui->setupUi(this);
     // The plot takes its scales' label margins from its previous layout. Laid out at the
@@ -88,7 +87,7 @@ void CrossPlotMap::construct(const FBPicks *loaded)
 
     param.applyLVLCorr = false;
     if (loaded)
-        adoptPicks(*loaded);
+        adoptPicks();
     else
         readFBData();
     buildDensityGrid();
@@ -107,11 +106,29 @@ void CrossPlotMap::construct(const FBPicks *loaded)
 
 CrossPlotMap::~CrossPlotMap()
 {
-    offsets.clear();
-    fbTimes.clear();
-    densityCells.reset();
+    // Emptied by assignment: clear() would first copy vectors that the model shares.
+    offsets = QVector<int>();
+    fbTimes = QVector<int>();
+    densityCells = nullptr;
     delete spectrogram;
     delete ui;
+}
+
+void CrossPlotMap::setPointSize(int size)
+{
+    ui->pointSize->setValue(size);
+}
+
+void CrossPlotMap::setColorStops(int cyan, int green, int yellow)
+{
+    ui->cyanSpin->setValue(cyan);
+    ui->greenSpin->setValue(green);
+    ui->yellowSpin->setValue(yellow);
+}
+
+void CrossPlotMap::setBackgroundIndex(int index)
+{
+    ui->backgroundColor->setCurrentIndex(index);
 }
 
 bool CrossPlotMap::savePlotImage(const QString &fileName)
@@ -213,9 +230,8 @@ void CrossPlotMap::on_yellowSpin_valueChanged()
 
 void CrossPlotMap::readFBData()
 {
-    FBLoader loader(param.fbName, FBPickFilter::of(param));
-    FBPicks picks;
-    loader.readHeader(picks);
+    m_model.reset(new CrossPlotModel(param));
+    m_model->readHeader();
 
     QProgressDialog progress(tr("Read FB data......"), QObject::tr("Cancel"), 0, 100, this);
     progress.setWindowModality(Qt::WindowModal);
@@ -228,12 +244,13 @@ void CrossPlotMap::readFBData()
     progress.setValue(0);
 
     // Picks that do not fit in memory are counted, not stored; the notice says so.
-    loader.readRecords(picks, [&progress](int value) { progress.setValue(value); });
-    adoptPicks(picks);
+    m_model->readRecords([&progress](int value) { progress.setValue(value); });
+    adoptPicks();
 }
 
-void CrossPlotMap::adoptPicks(const FBPicks &picks)
+void CrossPlotMap::adoptPicks()
 {
+    const FBPicks &picks = m_model->picks();
     recordCount = picks.recordCount;
     offsetLow = picks.offsetLow;
     offsetHigh = picks.offsetHigh;
@@ -241,36 +258,26 @@ void CrossPlotMap::adoptPicks(const FBPicks &picks)
     offsets = picks.offsets;
     fbTimes = picks.fbTimes;
     pickCount = picks.pickCount;
-    zeroPicks = picks.zeroPicks;
-    pickNotice = DrawNotice::forPicks(picks);
 }
 
 void CrossPlotMap::buildDensityGrid()
 {
     // A grid that memory refuses has no cells; the notice says why.
-    DensityGrid::Result grid =
-        DensityGrid::build(offsets, fbTimes, offsetLow, offsetHigh, zeroPicks);
+    if (!m_model->hasGrid())
+        m_model->buildGrid();
+    const DensityGrid::Result &grid = m_model->grid();
     timeMax = grid.timeMax;
-    densityCells = std::move(grid.cells);
-    occupiedCells = grid.occupiedCount;
+    densityCells = grid.cells.get();
     cellCount = grid.cellCount;
     densityMax = grid.densityMax;
-    gridNotice = DrawNotice::forGrid(grid);
 }
 
 void CrossPlotMap::buildDensityMatrix()
 {
-    // Without a grid there is nothing to resample, and the grid's notice has said why.
-    DensityMatrix matrix;
-    if (gridNotice.isEmpty())
-        matrix = DensityGrid::resample(densityCells.get(), occupiedCells, offsetLow, offsetHigh,
-                                       timeMax, param.pointSize);
-    matrixNotice = DrawNotice::forMatrix(matrix, param.pointSize);
     // A matrix that cannot be built leaves the one drawn before in place.
-    if (rasterData && !matrixNotice.isEmpty())
+    if (!m_model->buildMatrix(param.pointSize) && rasterData)
         return;
-    if (!matrixNotice.isEmpty())
-        matrix.columns = matrix.rows = 0;
+    const DensityMatrix &matrix = m_model->matrix();
     matrixColumns = matrix.columns;
     matrixRows = matrix.rows;
     const bool hasCells = matrixColumns > 0 && matrixRows > 0 &&
@@ -285,20 +292,9 @@ void CrossPlotMap::buildDensityMatrix()
         // given no extent and answers "no value" everywhere.
         rasterData->setInterval(Qt::XAxis, QwtInterval());
         rasterData->setInterval(Qt::YAxis, QwtInterval());
-        matrix.values.clear();
     }
     rasterData->setInterval(Qt::ZAxis, QwtInterval(0.0, densityMax));
-    rasterData->setValueMatrix(matrix.values, matrixColumns);
-}
-
-QString CrossPlotMap::canvasNotice() const
-{
-    QStringList parts;
-    for (const QString &part : {pickNotice, gridNotice, matrixNotice}) {
-        if (!part.isEmpty())
-            parts << part;
-    }
-    return parts.join(QLatin1String("\n\n"));
+    rasterData->setValueMatrix(hasCells ? matrix.values : QVector<double>(), matrixColumns);
 }
 
 void CrossPlotMap::showNotice()

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "CrossPlotParam.h"
-#include "DensityGrid.h"
+#include "CrossPlotModel.h"
 
 #include <QMainWindow>
 #include <QString>
 #include <QVector>
 #include <memory>
 
-struct FBPicks;
 class LinearColorMapRGB;
 class PointPicker;
 class QAction;
@@ -29,27 +27,25 @@ class CrossPlotMap : public QMainWindow
     Q_OBJECT
 
 public:
+    // Reads param's file, behind a progress dialog, and shows it.
     explicit CrossPlotMap(CrossPlotParam param, QWidget *parent = nullptr);
-    // Shows picks loaded elsewhere, as if read from param.fbName with param's filter; every
-    // other construction step is the same. For tools that read a file once for several views.
-    CrossPlotMap(CrossPlotParam param, const FBPicks &picks, QWidget *parent = nullptr);
+    // Shows a model whose picks are loaded already (its grid too, if it has one); every other
+    // construction step is the same. For tools that read a file once for several views.
+    explicit CrossPlotMap(std::unique_ptr<CrossPlotModel> model, QWidget *parent = nullptr);
     ~CrossPlotMap() override;
 
-    // Read-only view of the loaded data and the plot, for the batch renderer and the tests.
-    int loadedRecordCount() const { return recordCount; }
-    int acceptedPickCount() const { return pickCount; }
-    int offsetWindowLow() const { return offsetLow; }
-    int offsetWindowHigh() const { return offsetHigh; }
-    int timeAxisMax() const { return timeMax; }
-    int densityScaleMax() const { return densityMax; }
-    qint64 densityCellCount() const { return cellCount; }
-    int densityMatrixColumns() const { return matrixColumns; }
-    int densityMatrixRows() const { return matrixRows; }
+    const CrossPlotModel &model() const { return *m_model; }
+    // The figures the window shows in its labels, axes and colour bar, and its notices.
+    CrossPlotFigures figures() const { return m_model->figures(); }
     const QwtMatrixRasterData *currentRasterData() const { return rasterData; }
     QwtPlot *plotWidget() const { return qwtPlot; }
-    const PointPicker *pointTracker() const { return pointPicker; }
     // What could not be drawn and why, as the plot canvas shows it; empty when all is drawn.
-    QString canvasNotice() const;
+    QString canvasNotice() const { return m_model->notice(); }
+
+    // The controls as a user sets them: each sets its control on the form, whose slot then acts.
+    void setPointSize(int size);
+    void setColorStops(int cyan, int green, int yellow);
+    void setBackgroundIndex(int index);
 
     // Grab the plot widget, or the whole window, without the point tracker and save it under
     // exactly this name; the format follows the suffix. Returns whether the file was written.
@@ -72,9 +68,9 @@ private slots:
     void on_yellowSpin_valueChanged();
 
 private:
-    void construct(const FBPicks *loaded);
+    void construct(bool loaded);
     void readFBData();
-    void adoptPicks(const FBPicks &picks);
+    void adoptPicks();
     void buildDensityGrid();
     void buildDensityMatrix();
     void setupPlot();
@@ -109,15 +105,11 @@ private:
     double yellowRatio = 0.55;
     LinearColorMapRGB *spectrogramColorMap = nullptr; // owned by the spectrogram
     LinearColorMapRGB *colorBarColorMap = nullptr;    // owned by the colour bar
-    std::unique_ptr<DensityCell[]> densityCells;      // the occupied fine cells, offset-major
+    const DensityCell *densityCells = nullptr; // the occupied fine cells; owned by the model
     int matrixColumns = 0;
     int matrixRows = 0;
-    qint64 cellCount = 0;  // cells of the whole fine grid, occupied or not
-    int occupiedCells = 0; // elements of densityCells
-    int zeroPicks = 0;     // accepted picks at (0 m, 0 ms) of records past the end of the file
-    // What could not be drawn, by the stage that found it; shown on the canvas.
-    QString pickNotice;
-    QString gridNotice;
-    QString matrixNotice;
+    qint64 cellCount = 0; // cells of the whole fine grid, occupied or not
+    // The picks, grid and matrix that the members above hold or refer to, and the notices.
+    std::unique_ptr<CrossPlotModel> m_model;
     QwtPlotTextLabel *noticeLabel = nullptr; // owned by the plot
 };

@@ -306,6 +306,47 @@ DensityGrid::Result DensityGrid::build(const QVector<int> &offsets, const QVecto
     return result;
 }
 
+DensityGrid::Result DensityGrid::sum(const Result &a, const Result &b, int offsetLow,
+                                     int offsetHigh)
+{
+    Result result;
+    result.timeMax = qMax(a.timeMax, b.timeMax);
+    const qint64 offsetBins = qMax<qint64>(0, (qint64(offsetHigh) - offsetLow) / CellSize);
+    result.cellCount = offsetBins * (result.timeMax / CellSize);
+    if (a.refusedBytes > 0 || b.refusedBytes > 0) {
+        // What one grid over all the picks would have asked for at the least.
+        result.refusedBytes = qMax<qint64>(1, result.cellCount * qint64(sizeof(int)));
+        return result;
+    }
+    // Both lists run in offset-major, then time order, which every time extent keeps: a merge.
+    const qint64 most = qint64(a.occupiedCount) + b.occupiedCount;
+    const qint64 bytes = most * qint64(sizeof(DensityCell));
+    if (most > IntMax || !MemoryAdmission::admits(bytes) ||
+        !(result.cells = allocate<DensityCell>(most, false))) {
+        result.refusedBytes = bytes;
+        return result;
+    }
+    const auto before = [](const DensityCell &x, const DensityCell &y) {
+        return x.offsetEdge != y.offsetEdge ? x.offsetEdge < y.offsetEdge
+                                            : x.timeEdge < y.timeEdge;
+    };
+    int i = 0, j = 0, next = 0;
+    while (i < a.occupiedCount || j < b.occupiedCount) {
+        if (j == b.occupiedCount || (i < a.occupiedCount && before(a.cells[i], b.cells[j]))) {
+            result.cells[next++] = a.cells[i++];
+        } else if (i == a.occupiedCount || before(b.cells[j], a.cells[i])) {
+            result.cells[next++] = b.cells[j++];
+        } else {
+            DensityCell cell = a.cells[i++];
+            cell.count = added(cell.count, b.cells[j++].count);
+            result.cells[next++] = cell;
+        }
+    }
+    result.occupiedCount = next;
+    result.densityMax = roundedDensity(densityThreshold(result.cells.get(), next));
+    return result;
+}
+
 DensityMatrix DensityGrid::resample(const DensityCell *cells, int occupiedCount, int offsetLow,
                                     int offsetHigh, int timeMax, int pointSize)
 {

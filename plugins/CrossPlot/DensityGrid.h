@@ -57,6 +57,11 @@ public:
     static Result build(const QVector<int> &offsets, const QVector<int> &fbTimes, int offsetLow,
                         int offsetHigh, int zeroPicks = 0);
 
+    // The grid of two disjoint sets of picks in one window, such as the Correct and the Error
+    // picks of a file: the cell-wise sum of their counts, with the larger of their time extents,
+    // as build() gives it for all the picks together. A refused grid makes the sum refused.
+    static Result sum(const Result &a, const Result &b, int offsetLow, int offsetHigh);
+
     // Resamples occupied fine cells, in the offset-major order that build gives them, into
     // cells of pointSize by pointSize: each matrix cell holds the mean count of the occupied
     // fine cells that fall into it.

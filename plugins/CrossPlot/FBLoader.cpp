@@ -175,6 +175,7 @@ struct FBLoader::Private
     qint32 recordCount = 0;
     qint32 offsetLow = 0;
     qint32 offsetHigh = 0;
+    qint64 zeroPicks = 0;
 };
 
 FBLoader::FBLoader(const QString &fileName, const FBPickFilter &filter) : d(new Private(fileName))
@@ -239,40 +240,66 @@ void FBLoader::readHeader(FBPicks &picks)
 
 void FBLoader::readRecords(FBPicks &picks, const std::function<void(int)> &progress)
 {
+    const qint64 onFile = recordsToRead();
+    const bool none = FBRecordScanner(d->offsetLow, d->offsetHigh, d->filter).acceptsNothing();
+    FBPickStore store(picks, none ? 0 : onFile, d->pickLimit, d->filter.keepDetails);
+    read([&store](const FBPickBlock &block) { store.append(block); },
+         [&store] { store.prepareAhead(); }, progress);
+    store.addZeroPicks(d->zeroPicks);
+}
+
+void FBLoader::readBlocks(const std::function<void(const FBPickBlock &)> &take,
+                          const std::function<void(int)> &progress,
+                          const std::function<void()> &prepare)
+{
+    read(take, prepare, progress);
+}
+
+qint64 FBLoader::zeroPicks() const
+{
+    return d->zeroPicks;
+}
+
+qint64 FBLoader::recordsToRead() const
+{
+    return qMin<qint64>(qMax(0, d->recordCount), d->reader.recordsOnFile());
+}
+
+void FBLoader::read(const std::function<void(const FBPickBlock &)> &take,
+                    const std::function<void()> &prepare, const std::function<void(int)> &progress)
+{
     // A negative count announces no records; the header word itself is left as read.
     const qint64 announced = qMax(0, d->recordCount);
     // Records past the end of the file are records of zeros; they are not read at all.
     const qint64 onFile = qMin(announced, d->reader.recordsOnFile());
     const FBRecordScanner scanner(d->offsetLow, d->offsetHigh, d->filter);
     ProgressTicker ticker(announced, progress);
-    {
-        FBPickStore store(picks, scanner.acceptsNothing() ? 0 : onFile, d->pickLimit,
-                          d->filter.keepDetails);
-        const int blockRecords = int(qMin<qint64>(d->blockRecords, qMax<qint64>(1, onFile)));
-        if (scanner.acceptsNothing()) {
-            ticker.advance(onFile);
-        } else if (d->threads == 1 || onFile <= blockRecords) {
-            // One thread, or one block: no worker is worth its start.
-            Block block(blockRecords, d->filter.keepDetails);
-            for (qint64 first = 0; first < onFile; first += blockRecords) {
-                const int count = int(qMin<qint64>(blockRecords, onFile - first));
-                block.fill(d->reader, scanner, first, count);
-                store.append(block.picks);
-                ticker.advance(count);
-            }
-        } else {
-            BlockPipeline pipeline(d->reader, scanner, onFile, blockRecords, d->threads,
-                                   d->filter.keepDetails);
-            pipeline.run(
-                [&](const Block &block) {
-                    store.append(block.picks);
-                    ticker.advance(block.records);
-                },
-                [&store] { store.prepareAhead(); });
+    const int blockRecords = int(qMin<qint64>(d->blockRecords, qMax<qint64>(1, onFile)));
+    if (scanner.acceptsNothing()) {
+        ticker.advance(onFile);
+    } else if (d->threads == 1 || onFile <= blockRecords) {
+        // One thread, or one block: no worker is worth its start.
+        Block block(blockRecords, d->filter.keepDetails);
+        for (qint64 first = 0; first < onFile; first += blockRecords) {
+            const int count = int(qMin<qint64>(blockRecords, onFile - first));
+            block.fill(d->reader, scanner, first, count);
+            take(block.picks);
+            ticker.advance(count);
         }
-        if (scanner.acceptsZeroRecord())
-            store.addZeroPicks(announced - onFile);
-        ticker.advance(announced - onFile);
+    } else {
+        BlockPipeline pipeline(d->reader, scanner, onFile, blockRecords, d->threads,
+                               d->filter.keepDetails);
+        pipeline.run(
+            [&](const Block &block) {
+                take(block.picks);
+                ticker.advance(block.records);
+            },
+            [&prepare] {
+                if (prepare)
+                    prepare();
+            });
     }
+    d->zeroPicks = scanner.acceptsZeroRecord() ? announced - onFile : 0;
+    ticker.advance(announced - onFile);
     d->reader.close();
 }

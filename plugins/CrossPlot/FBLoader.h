@@ -7,6 +7,8 @@
 #include <functional>
 #include <limits>
 
+struct FBPickBlock;
+
 // Which picks a load keeps. The offset limits narrow the file's own range only when
 // maxOffset > 0; of the three class flags, plotAllFB admits every pick.
 struct FBPickFilter
@@ -89,6 +91,21 @@ public:
     // 1, 2, ... up to ProgressSteps and beyond for small counts.
     void readRecords(FBPicks &picks, const std::function<void(int)> &progress = {});
 
+    // Reads the records announced by the header as readRecords does, but stores nothing: take is
+    // called on the calling thread with the accepted picks of each block in file order (with
+    // records and classes when the filter keeps details), and the accepted records past the end
+    // of the file, all picks at (0 m, 0 ms) of class 0, are only counted in zeroPicks(). For
+    // readers that split the picks, or judge them without keeping them.
+    // prepare, when given, is called on the worker threads between their blocks (see
+    // FBPickStore::prepareAhead).
+    void readBlocks(const std::function<void(const FBPickBlock &)> &take,
+                    const std::function<void(int)> &progress = {},
+                    const std::function<void()> &prepare = {});
+    // Accepted records past the end of the file in the last readBlocks.
+    qint64 zeroPicks() const;
+    // After readHeader: the records that the header announces and the file holds.
+    qint64 recordsToRead() const;
+
     // Room for stored picks (MaxStoredPicks unless set lower); accepted picks beyond it, or
     // beyond what the machine's memory admits, are counted in droppedPicks. Negative limits
     // count as 0.
@@ -106,6 +123,8 @@ public:
 
 private:
     Q_DISABLE_COPY(FBLoader)
+    void read(const std::function<void(const FBPickBlock &)> &take,
+              const std::function<void()> &prepare, const std::function<void(int)> &progress);
     struct Private;
     Private *d;
 };

@@ -1,45 +1,27 @@
 #include "LoadProgressBar.h"
 
-#include <QApplication>
-#include <QEvent>
-#include <QProgressBar>
-#include <QProgressDialog>
+#include <QByteArray>
 #include <cstdio>
 
-LoadProgressBar::LoadProgressBar(const QString &label, QObject *parent)
-    : QObject(parent), m_label(label)
+LoadProgressBar::LoadProgressBar(const QString &label) : m_label(label)
 {
-    qApp->installEventFilter(this);
+    draw(0);
 }
 
 LoadProgressBar::~LoadProgressBar()
 {
-    qApp->removeEventFilter(this);
-    if (m_drawn >= 0)
-        std::fputc('\n', stderr);
+    std::fputc('\n', stderr);
 }
 
-bool LoadProgressBar::eventFilter(QObject *watched, QEvent *event)
+void LoadProgressBar::draw(int value)
 {
-    if (event->type() == QEvent::Show) {
-        if (auto *dialog = qobject_cast<QProgressDialog *>(watched)) {
-            // The dialog's bar emits each new value the loader reports within 0..100.
-            if (auto *bar = dialog->findChild<QProgressBar *>())
-                connect(bar, &QProgressBar::valueChanged, this, &LoadProgressBar::draw,
-                        Qt::UniqueConnection);
-            draw(0);
-        }
-    }
-    return QObject::eventFilter(watched, event);
-}
-
-void LoadProgressBar::draw(int percent)
-{
+    const int percent = int(qBound<qint64>(
+        0, m_records > 0 && m_records < 100 ? value * 100 / m_records : value, 100));
     if (percent == m_drawn)
         return;
     m_drawn = percent;
     constexpr int Width = 40;
-    const int filled = Width * qBound(0, percent, 100) / 100;
+    const int filled = Width * percent / 100;
     std::fprintf(stderr, "\r%s [%s%s] %3d%%", qPrintable(m_label),
                  QByteArray(filled, '#').constData(), QByteArray(Width - filled, ' ').constData(),
                  percent);

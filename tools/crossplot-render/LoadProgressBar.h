@@ -1,26 +1,21 @@
 #pragma once
 
-#include <QObject>
 #include <QString>
 
-// Mirrors the window's load progress dialog as a text progress bar on stderr. It watches the
-// application for the dialog being shown, so the window's own loading code runs unchanged.
-class LoadProgressBar : public QObject
+// The load's progress as a text bar on stderr, redrawn in place; for terminals only.
+class LoadProgressBar
 {
-    Q_OBJECT
-
 public:
-    explicit LoadProgressBar(const QString &label, QObject *parent = nullptr);
-    ~LoadProgressBar() override;
+    explicit LoadProgressBar(const QString &label);
+    ~LoadProgressBar();
 
-public slots:
-    // Draws the bar at percent (0..100; larger values fill it).
-    void draw(int percent);
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    // The loader's progress values: percentages, or one per record below 100 records.
+    void setRecords(qint64 records) { m_records = records; }
+    void draw(int value);
 
 private:
+    Q_DISABLE_COPY(LoadProgressBar)
     QString m_label;
+    qint64 m_records = 0;
     int m_drawn = -1;
 };

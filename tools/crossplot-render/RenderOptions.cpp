@@ -19,7 +19,8 @@ int RenderOptions::parse(const QStringList &arguments)
         "  1  an image, the matrix or the output directory could not be written\n"
         "  2  a bad command line, or a file the parameter dialog would refuse\n"
         "  3  a crossplot that cannot be drawn within the memory of this machine\n"
-        "With several files every file is tried, and the exit code is the worst of them."));
+        "Every file is tried. Within one file and across files, the exit code is 2 if any file\n"
+        "gave bad input, else 1 if any write failed, else 3 if anything was refused, else 0."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption outputOption(

@@ -3,22 +3,18 @@
 
 #include "CommandLine.h"
 #include "CrossPlotMap.h"
-#include "DensityGrid.h"
-#include "DrawNotice.h"
-#include "FBHeader.h"
-#include "FBLoader.h"
+#include "CrossPlotModel.h"
+#include "InputCheck.h"
 #include "LoadProgressBar.h"
 #include "RenderOptions.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSpinBox>
 #include <QtEndian>
 #include <cstdio>
-#include <qwt_matrix_raster_data.h>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -27,123 +23,13 @@ namespace {
 // memory; stderr says what and why.
 enum ExitCode { Success = 0, SaveFailed = 1, BadInput = 2, DrawIncomplete = 3 };
 
-QString dialogText(const char *text)
+// The code that tells more of two: bad input before a failed write before a refusal.
+int worse(int a, int b)
 {
-    return QCoreApplication::translate("CrossPlotDialog", text);
-}
-
-// The checks of the dialog's OK, with its message texts; a command line reports on stderr.
-bool checkInput(const CrossPlotParam &param)
-{
-    if (!param.offsetRangeIsLegal()) {
-        std::fprintf(stderr, "%s\n", qPrintable(dialogText("Error: the offset range is illegal.")));
-        return false;
-    }
-    QFile file(param.fbName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "%s\n",
-                     qPrintable(dialogText("Error: fail to open the file: %1").arg(param.fbName)));
-        return false;
-    }
-    if (!FBHeader::read(file).isLegal()) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(param.fbName),
-                     qPrintable(dialogText("Error: the input file is illegal.")));
-        return false;
-    }
-    return true;
-}
-
-// The figures that --stats prints and the matrix that --matrix writes.
-struct Figures
-{
-    int recordCount = 0;
-    int offsetLow = 0;
-    int offsetHigh = 0;
-    int pickCount = 0;
-    int timeMax = 0;
-    qint64 cellCount = 0;
-    int densityMax = 0;
-    int matrixColumns = 0;
-    int matrixRows = 0;
-    QVector<double> matrix;
-    QString notice; // what could not be drawn, as the window's canvas says it
-};
-
-Figures figuresOf(const CrossPlotMap &window)
-{
-    Figures figures;
-    figures.recordCount = window.loadedRecordCount();
-    figures.offsetLow = window.offsetWindowLow();
-    figures.offsetHigh = window.offsetWindowHigh();
-    figures.pickCount = window.acceptedPickCount();
-    figures.timeMax = window.timeAxisMax();
-    figures.cellCount = window.densityCellCount();
-    figures.densityMax = window.densityScaleMax();
-    figures.matrixColumns = window.densityMatrixColumns();
-    figures.matrixRows = window.densityMatrixRows();
-    if (window.currentRasterData())
-        figures.matrix = window.currentRasterData()->valueMatrix();
-    figures.notice = window.canvasNotice();
-    return figures;
-}
-
-// The same figures without a window: the window's units called as its readFBData(),
-// buildDensityGrid() and buildDensityMatrix() call them, with no display, fonts or widgets to
-// set up. Like the window, a matrix that cannot be built at the asked point size leaves the
-// one of the first point size in place.
-Figures figuresWithoutWindow(const CrossPlotParam &param, int pointSize, LoadProgressBar *bar)
-{
-    Figures figures;
-    FBLoader loader(param.fbName, FBPickFilter::of(param));
-    FBPicks picks;
-    loader.readHeader(picks);
-    if (bar)
-        bar->draw(0);
-    loader.readRecords(picks, [bar](int value) {
-        if (bar)
-            bar->draw(value);
-    });
-    QStringList notices{DrawNotice::forPicks(picks)};
-
-    const DensityGrid::Result grid = DensityGrid::build(
-        picks.offsets, picks.fbTimes, picks.offsetLow, picks.offsetHigh, picks.zeroPicks);
-    notices << DrawNotice::forGrid(grid);
-    DensityMatrix matrix;
-    if (notices.last().isEmpty()) {
-        for (int size : {pointSize, param.pointSize}) {
-            matrix = DensityGrid::resample(grid, picks.offsetLow, picks.offsetHigh, size);
-            if (size == pointSize)
-                notices << DrawNotice::forMatrix(matrix, pointSize);
-            if (matrix.refusedBytes == 0)
-                break;
-            matrix = DensityMatrix();
-        }
-    }
-    notices.removeAll(QString());
-
-    figures.recordCount = picks.recordCount;
-    figures.offsetLow = picks.offsetLow;
-    figures.offsetHigh = picks.offsetHigh;
-    figures.pickCount = picks.pickCount;
-    figures.timeMax = grid.timeMax;
-    figures.cellCount = grid.cellCount;
-    figures.densityMax = grid.densityMax;
-    figures.matrixColumns = matrix.columns;
-    figures.matrixRows = matrix.rows;
-    figures.matrix = matrix.values;
-    figures.notice = notices.join(QLatin1String("\n\n"));
-    return figures;
-}
-
-void printStats(const Figures &figures)
-{
-    std::printf("{\"recordCount\": %d, \"offsetLow\": %d, \"offsetHigh\": %d, \"pickCount\": %d, "
-                "\"timeMax\": %d, \"cellCount\": %lld, \"densityMax\": %d, \"matrixColumns\": %d, "
-                "\"matrixRows\": %d}\n",
-                figures.recordCount, figures.offsetLow, figures.offsetHigh, figures.pickCount,
-                figures.timeMax, qlonglong(figures.cellCount), figures.densityMax,
-                figures.matrixColumns, figures.matrixRows);
-    std::fflush(stdout);
+    const auto rank = [](int code) {
+        return code == BadInput ? 3 : code == SaveFailed ? 2 : code == DrawIncomplete ? 1 : 0;
+    };
+    return rank(a) >= rank(b) ? a : b;
 }
 
 bool writeMatrix(const QVector<double> &values, const QString &fileName, QString *error)
@@ -163,21 +49,28 @@ bool writeMatrix(const QVector<double> &values, const QString &fileName, QString
     return true;
 }
 
-// Prints and writes the figures; returns the exit code so far.
-int reportFigures(const RenderOptions &options, const QString &fbName, const Figures &figures)
+// Prints and writes the figures of a model; returns the exit code so far.
+int reportFigures(const RenderOptions &options, const QString &fbName, const CrossPlotModel &model)
 {
-    if (options.stats)
-        printStats(figures);
-    if (!figures.notice.isEmpty())
+    const CrossPlotFigures figures = model.figures();
+    if (options.stats) {
+        std::printf("%s\n", figures.toJsonLine().constData());
+        std::fflush(stdout);
+    }
+    int result = Success;
+    if (!figures.notices.isEmpty()) {
         std::fprintf(stderr, "crossplot-render: %s: %s\n", qPrintable(fbName),
-                     qPrintable(figures.notice));
+                     qPrintable(model.notice()));
+        result = DrawIncomplete;
+    }
     QString error;
-    if (!options.matrixFile.isEmpty() && !writeMatrix(figures.matrix, options.matrixFile, &error)) {
+    if (!options.matrixFile.isEmpty() &&
+        !writeMatrix(model.matrix().values, options.matrixFile, &error)) {
         std::fprintf(stderr, "crossplot-render: cannot write %s: %s\n",
                      qPrintable(options.matrixFile), qPrintable(error));
-        return SaveFailed;
+        result = worse(result, SaveFailed);
     }
-    return figures.notice.isEmpty() ? Success : DrawIncomplete;
+    return result;
 }
 
 QString imageName(const RenderOptions &options, const QString &fbName)
@@ -201,44 +94,50 @@ QString unwritableReason(const QString &fileName)
     return QString();
 }
 
-void setSpinBox(CrossPlotMap &window, const char *name, int value)
-{
-    if (auto *spin = window.findChild<QSpinBox *>(QLatin1String(name)))
-        spin->setValue(value);
-}
-
 int render(const RenderOptions &options, const QString &fbName)
 {
     CrossPlotParam param = options.param;
     param.fbName = fbName;
-    if (!checkInput(param))
+    const InputCheck check = InputCheck::of(param);
+    if (!check.passed()) {
+        // The file's name is in the message already where it cannot be opened.
+        std::fprintf(stderr, "crossplot-render: %s%s\n",
+                     check.problem == InputCheck::Header ? qPrintable(fbName + QLatin1String(": "))
+                                                         : "",
+                     qPrintable(check.message));
         return BadInput;
+    }
 
     // The window starts at the dialog's point size; other sizes go through its own control.
     const int pointSize = param.pointSize;
     param.pointSize = CrossPlotParam().pointSize;
-    std::unique_ptr<LoadProgressBar> progress;
-    if (isatty(fileno(stderr)))
-        progress.reset(new LoadProgressBar(QFileInfo(fbName).fileName()));
+    auto model = std::make_unique<CrossPlotModel>(param);
+    model->readHeader();
+    {
+        std::unique_ptr<LoadProgressBar> bar;
+        if (isatty(fileno(stderr))) {
+            bar.reset(new LoadProgressBar(QFileInfo(fbName).fileName()));
+            bar->setRecords(model->recordCount());
+        }
+        model->readRecords([&bar](int value) {
+            if (bar)
+                bar->draw(value);
+        });
+    }
     const QString image = imageName(options, fbName);
     if (image.isEmpty()) {
-        const Figures figures = figuresWithoutWindow(param, pointSize, progress.get());
-        progress.reset();
-        return reportFigures(options, fbName, figures);
+        // Figures alone need no window: the model builds what the window would, in its order.
+        model->buildGrid();
+        model->buildMatrix(param.pointSize);
+        model->buildMatrix(pointSize);
+        return reportFigures(options, fbName, *model);
     }
-    CrossPlotMap window(param);
-    progress.reset();
+    CrossPlotMap window(std::move(model));
+    window.setPointSize(pointSize);
+    window.setColorStops(options.cyan, options.green, options.yellow);
+    window.setBackgroundIndex(options.background);
+    int result = reportFigures(options, fbName, window.model());
 
-    setSpinBox(window, "pointSize", pointSize);
-    setSpinBox(window, "cyanSpin", options.cyan);
-    setSpinBox(window, "greenSpin", options.green);
-    setSpinBox(window, "yellowSpin", options.yellow);
-    if (auto *combo = window.findChild<QComboBox *>(QStringLiteral("backgroundColor")))
-        combo->setCurrentIndex(options.background);
-
-    const int drawn = reportFigures(options, fbName, figuresOf(window));
-    if (drawn == SaveFailed)
-        return drawn;
     window.resize(options.size.expandedTo(window.minimumSize()));
     window.show();
     QCoreApplication::processEvents();
@@ -252,11 +151,11 @@ int render(const RenderOptions &options, const QString &fbName)
     if (!error.isEmpty()) {
         std::fprintf(stderr, "crossplot-render: cannot write %s: %s\n", qPrintable(image),
                      qPrintable(error));
-        return SaveFailed;
+        return worse(result, SaveFailed);
     }
     if (!options.stats)
         std::printf("%s\n", qPrintable(image));
-    return drawn;
+    return result;
 }
 
 } // namespace
@@ -285,9 +184,9 @@ int main(int argc, char *argv[])
                      qPrintable(options.output));
         return SaveFailed;
     }
-    // Every file is tried; the exit code is the worst of them.
+    // Every file is tried; the exit code tells the worst of them.
     int result = Success;
     for (const QString &fbName : qAsConst(options.files))
-        result = qMax(result, render(options, fbName));
+        result = worse(result, render(options, fbName));
     return result;
 }

@@ -4,6 +4,8 @@
 #include "FBHeader.h"
 #include "FBLoader.h"
 #include "FBRecord.h"
+#include "FBRecordScanner.h"
+#include "InputCheck.h"
 #include "PickTrend.h"
 #include "ResidualHistogram.h"
 
@@ -12,49 +14,15 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
-#include <QSpinBox>
-#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <limits>
 #include <new>
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
 #include <unistd.h>
 
 namespace {
-
-QString dialogText(const char *text)
-{
-    return QCoreApplication::translate("CrossPlotDialog", text);
-}
-
-// The Correct or Error picks of a load that kept every class: just offsets and times, which
-// is all a window needs.
-FBPicks classPicks(const FBPicks &all, bool errorClass)
-{
-    FBPicks picks;
-    picks.recordCount = all.recordCount;
-    picks.offsetLow = all.offsetLow;
-    picks.offsetHigh = all.offsetHigh;
-    // Counted first, so that the vectors take exactly what they hold.
-    const int count = int(std::count_if(all.classes.cbegin(), all.classes.cend(), [=](int code) {
-        return FBRecord::isErrorClass(code) == errorClass;
-    }));
-    picks.offsets.resize(count);
-    picks.fbTimes.resize(count);
-    int *offsets = picks.offsets.data();
-    int *times = picks.fbTimes.data();
-    for (int i = 0; i < all.offsets.size(); ++i) {
-        if (FBRecord::isErrorClass(all.classes.at(i)) == errorClass) {
-            *offsets++ = all.offsets.at(i);
-            *times++ = all.fbTimes.at(i);
-        }
-    }
-    // Zero picks carry class 0: they are Correct.
-    picks.zeroPicks = errorClass ? 0 : all.zeroPicks;
-    picks.pickCount = picks.offsets.size() + picks.zeroPicks;
-    return picks;
-}
 
 // The trend as a line over a crossplot: one curve per run of judged bins, each median drawn at
 // its bin's centre, so that thin bins leave gaps instead of bridging them.
@@ -81,13 +49,6 @@ void drawTrend(QwtPlot *plot, const PickTrend &trend)
     }
     flush();
     plot->replot();
-}
-
-// Qt's share of the label: single precision, two decimals.
-double labelShare(int picks, int records)
-{
-    const float share = records != 0 ? 100.0f * float(picks) / float(records) : 0.0f;
-    return QString::number(double(share), 'f', 2).toDouble();
 }
 
 } // namespace
@@ -123,34 +84,52 @@ FileReport FileQc::run(const QString &path, int index, int total)
 
 void FileQc::analyse(const QString &path, int index, FileReport &report)
 {
-    FBPicks picks;
-    if (!load(path, picks, report))
+    CrossPlotParam param;
+    param.fbName = path;
+    param.minOffset = m_options.minOffset;
+    param.maxOffset = m_options.maxOffset;
+    auto models = std::make_unique<ClassModels>(param);
+    if (!load(*models, report))
         return;
     report.readable = true;
     report.hasClasses = true;
-    PickTrend trend(picks.offsetLow, m_options.trendBin, m_options.suspectMs);
+    CrossPlotModel &correct = *models->correct;
+    CrossPlotModel &error = *models->error;
+
+    PickTrend trend(correct.offsetLow(), m_options.trendBin, m_options.suspectMs);
     if (m_options.trend) {
-        stage(tr("trend and suspects"));
-        judge(picks, path, index, report, trend);
+        stage(tr("trend"));
+        if (!trend.fit(correct.picks())) {
+            report.trend.error = trend.error();
+            report.notes << tr("no trend: %1").arg(trend.error());
+        }
     }
+    // The picks are needed no further once their grids are counted: Both is the cell-wise sum
+    // of the two classes' grids, as a window over all the picks would count it.
+    correct.buildGrid();
+    error.buildGrid();
+    models->both->setGrid(DensityGrid::sum(correct.grid(), error.grid(), correct.offsetLow(),
+                                           correct.offsetHigh()));
+    correct.releasePicks();
+    error.releasePicks();
+    if (m_options.trend && report.trend.error.isEmpty()) {
+        stage(tr("suspects"));
+        judge(path, index, report, trend);
+    }
+
     const PickTrend *shown = report.trend.done ? &trend : nullptr;
-    stage(tr("drawing Correct"));
-    drawClass(classPicks(picks, false), path, index, "correct", shown, report.correct,
+    stage(tr("drawing"));
+    drawClass(std::move(models->correct), path, index, "correct", shown, report.correct,
               report.notes);
-    stage(tr("drawing Error"));
-    drawClass(classPicks(picks, true), path, index, "error", nullptr, report.error, report.notes);
-    // The Both window needs neither records nor classes.
-    picks.records = QVector<int>();
-    picks.classes = QVector<int>();
-    stage(tr("drawing Both"));
-    drawClass(picks, path, index, "both", nullptr, report.both, report.notes);
+    drawClass(std::move(models->error), path, index, "error", nullptr, report.error,
+              report.notes);
+    drawClass(std::move(models->both), path, index, "both", nullptr, report.both, report.notes);
 }
 
 // The dialog's checks and messages, and our own for what its file-name test keeps out.
 bool FileQc::check(const QString &path, FileReport &report)
 {
     const QFileInfo info(path);
-    QFile file(path);
     if (info.isDir()) {
         report.refusal = tr("a folder, not an FB file");
         return false;
@@ -159,89 +138,92 @@ bool FileQc::check(const QString &path, FileReport &report)
         report.refusal = tr("the file is empty");
         return false;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        report.refusal = dialogText("Error: fail to open the file: %1").arg(path);
-        return false;
-    }
-    const FBHeader header = FBHeader::read(file);
-    report.recordCount = header.recordCount;
-    report.offsetLow = header.offsetLow;
-    report.offsetHigh = header.offsetHigh;
-    report.recordsInFile = qMax<qint64>(0, (file.size() - FBHeader::Size) / FBRecord::Size);
-    report.truncated = header.recordCount > report.recordsInFile;
-    if (!header.isLegal()) {
-        report.refusal = dialogText("Error: the input file is illegal.");
-        return false;
-    }
-    report.legal = true;
-    if (header.recordCount < 0)
-        report.notes << tr("the header announces a negative record count (%1): no record is read")
-                            .arg(header.recordCount);
-    if (report.truncated)
-        report.notes << tr("truncated: the header announces %L1 records, the file holds %L2; the "
-                           "missing ones read as picks at 0 m, 0 ms")
-                            .arg(header.recordCount)
-                            .arg(report.recordsInFile);
-    return true;
-}
-
-// The one place that reads picks, so that the loader's interface is met in one spot.
-bool FileQc::load(const QString &path, FBPicks &picks, FileReport &report)
-{
-    FBPickFilter filter;
-    filter.minOffset = m_options.minOffset;
-    filter.maxOffset = m_options.maxOffset;
-    filter.plotAllFB = true;
-    filter.keepDetails = true;
-    FBLoader loader(path, filter);
-    progress(0);
-    try {
-        loader.readHeader(picks);
-        m_progressRecords = picks.recordCount;
-        loader.readRecords(picks, [this](int value) { progress(value); });
-    } catch (const std::bad_alloc &) {
-        picks = FBPicks();
-        report.notes << tr("not enough memory to read its picks");
-        return false;
-    }
-    report.offsetLow = picks.offsetLow;
-    report.offsetHigh = picks.offsetHigh;
-    if (picks.droppedPicks > 0)
-        report.notes << tr("%L1 accepted picks did not fit in memory and were only counted")
-                            .arg(picks.droppedPicks);
-
-    qint64 wild = 0;
-    for (const int time : qAsConst(picks.fbTimes))
-        wild += time < -WildTimeMs || time > WildTimeMs;
-    if (wild > 0)
-        report.notes
-            << tr("wild times: %L1 picks lie beyond \u00b1%L2 ms").arg(wild).arg(WildTimeMs);
-    return true;
-}
-
-void FileQc::drawClass(const FBPicks &picks, const QString &path, int index, const char *className,
-                       const PickTrend *trend, FileReport::ClassFigures &figures,
-                       QStringList &notes)
-{
     CrossPlotParam param;
     param.fbName = path;
     param.minOffset = m_options.minOffset;
     param.maxOffset = m_options.maxOffset;
-    const QLatin1String name(className);
-    param.plotCorrectFB = name == QLatin1String("correct");
-    param.plotErrorFB = name == QLatin1String("error");
-    param.plotAllFB = name == QLatin1String("both");
+    const InputCheck check = InputCheck::of(param);
+    QFile file(path);
+    if (check.problem != InputCheck::OpenFile && file.open(QIODevice::ReadOnly)) {
+        const FBHeader header = FBHeader::read(file);
+        report.recordCount = header.recordCount;
+        report.offsetLow = header.offsetLow;
+        report.offsetHigh = header.offsetHigh;
+        report.recordsInFile = qMax<qint64>(0, (file.size() - FBHeader::Size) / FBRecord::Size);
+        report.truncated = header.recordCount > report.recordsInFile;
+    }
+    if (!check.passed()) {
+        report.refusal = check.message;
+        return false;
+    }
+    report.legal = true;
+    if (report.recordCount < 0)
+        report.notes << tr("the header announces a negative record count (%1): no record is read")
+                            .arg(report.recordCount);
+    if (report.truncated)
+        report.notes << tr("truncated: the header announces %L1 records, the file holds %L2; the "
+                           "missing ones read as picks at 0 m, 0 ms")
+                            .arg(report.recordCount)
+                            .arg(report.recordsInFile);
+    return true;
+}
+
+// The one read of the file's picks, for both classes.
+bool FileQc::load(ClassModels &models, FileReport &report)
+{
+    progress(0);
+    try {
+        // The progress values count records below 100 records; the header tells how many.
+        m_progressRecords = report.recordCount;
+        CrossPlotModel::loadByClass(*models.correct, *models.error,
+                                    [this](int value) { progress(value); });
+    } catch (const std::bad_alloc &) {
+        report.notes << tr("not enough memory to read its picks");
+        return false;
+    }
+    report.offsetLow = models.correct->offsetLow();
+    report.offsetHigh = models.correct->offsetHigh();
+
+    qint64 wild = 0;
+    for (const CrossPlotModel *model : {models.correct.get(), models.error.get()})
+        for (const int time : model->picks().fbTimes)
+            wild += time < -WildTimeMs || time > WildTimeMs;
+    if (wild > 0)
+        report.notes
+            << tr("wild times: %L1 picks lie beyond \u00b1%L2 ms").arg(wild).arg(WildTimeMs);
+
+    // Both holds no picks of its own: only their counts, for its figures and notices.
+    FBPicks both;
+    const FBPicks &correct = models.correct->picks();
+    const FBPicks &error = models.error->picks();
+    both.recordCount = correct.recordCount;
+    both.offsetLow = correct.offsetLow;
+    both.offsetHigh = correct.offsetHigh;
+    const auto sum = [](int a, int b) {
+        return int(qMin<qint64>(qint64(a) + b, std::numeric_limits<int>::max()));
+    };
+    both.pickCount = sum(correct.pickCount, error.pickCount);
+    both.zeroPicks = correct.zeroPicks;
+    both.droppedPicks = sum(correct.droppedPicks, error.droppedPicks);
+    models.both->setPicks(both);
+    return true;
+}
+
+void FileQc::drawClass(std::unique_ptr<CrossPlotModel> model, const QString &path, int index,
+                       const char *className, const PickTrend *trend,
+                       FileReport::ClassFigures &figures, QStringList &notes)
+{
     // As crossplot-render does: the window starts at the dialog's point size, and other sizes
     // go through its own control.
-    CrossPlotMap window(param, picks);
-    if (auto *spin = window.findChild<QSpinBox *>(QStringLiteral("pointSize")))
-        spin->setValue(m_options.pointSize);
+    CrossPlotMap window(std::move(model));
+    window.setPointSize(m_options.pointSize);
     if (trend)
         drawTrend(window.plotWidget(), *trend);
     window.resize(window.minimumSize());
     window.show();
     QCoreApplication::processEvents();
 
+    const QString name = QLatin1String(className);
     const QString stem = QStringLiteral("images/%1-%2-%3")
                              .arg(index + 1, 3, 10, QLatin1Char('0'))
                              .arg(QFileInfo(path).fileName(), name);
@@ -255,24 +237,20 @@ void FileQc::drawClass(const FBPicks &picks, const QString &path, int index, con
     else
         notes << tr("cannot write %1").arg(image);
 
-    figures.pickCount = window.acceptedPickCount();
-    figures.share = labelShare(window.acceptedPickCount(), window.loadedRecordCount());
-    figures.timeMax = window.timeAxisMax();
-    figures.densityMax = window.densityScaleMax();
-    figures.cellCount = window.densityCellCount();
-    figures.matrixColumns = window.densityMatrixColumns();
-    figures.matrixRows = window.densityMatrixRows();
+    figures.figures = window.figures();
+    // What could not be drawn, said for the class it concerns.
+    const QString caption = name == QLatin1String("correct") ? tr("Correct")
+                            : name == QLatin1String("error") ? tr("Error")
+                                                              : tr("Both");
+    for (const QString &notice : figures.figures.notices)
+        notes << tr("%1: %2").arg(caption, notice);
 }
 
-void FileQc::judge(const FBPicks &picks, const QString &path, int index, FileReport &report,
-                   PickTrend &trend)
+// The second read of the file, for the suspects' records and classes: at the speed of the read
+// alone, where keeping them from the first would cost two ints per pick.
+void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend &trend)
 {
     FileReport::TrendFigures &figures = report.trend;
-    if (!trend.fit(picks)) {
-        figures.error = trend.error();
-        report.notes << tr("no trend: %1").arg(trend.error());
-        return;
-    }
     figures.csv = QStringLiteral("suspects/") + uniqueCsvName(path);
     QSaveFile csv(m_dir.filePath(figures.csv));
     if (!csv.open(QIODevice::WriteOnly)) {
@@ -281,12 +259,13 @@ void FileQc::judge(const FBPicks &picks, const QString &path, int index, FileRep
         figures.csv.clear();
         return;
     }
-    // Formatted by hand into one block: a noisy survey has suspects by the hundred thousand.
+    // Formatted by hand into one block of a fixed size: a noisy survey has suspects by the
+    // hundred thousand.
     QByteArray buffer("record,offset,time,class,residual\n");
     constexpr int Block = 1 << 20;
     constexpr int LineMax = 5 * 21;
     buffer.reserve(Block + LineMax);
-    trend.judge(picks, [&](const PickTrend::Suspect &pick) {
+    const auto write = [&](const PickTrend::Suspect &pick) {
         char line[LineMax];
         char *end = line;
         for (const qint64 value :
@@ -301,7 +280,17 @@ void FileQc::judge(const FBPicks &picks, const QString &path, int index, FileRep
             csv.write(buffer);
             buffer.resize(0); // keeps the reserved block
         }
-    });
+    };
+    FBPickFilter filter;
+    filter.minOffset = m_options.minOffset;
+    filter.maxOffset = m_options.maxOffset;
+    filter.keepDetails = true;
+    FBLoader loader(path, filter);
+    FBPicks header;
+    loader.readHeader(header);
+    loader.readBlocks([&](const FBPickBlock &block) { trend.judge(block, write); });
+    trend.judgeZeroPicks(loader.zeroPicks(), qint64(header.recordCount) - loader.zeroPicks(),
+                         write);
     csv.write(buffer);
     if (!csv.commit()) {
         figures.error = tr("cannot write %1: %2").arg(csv.fileName(), csv.errorString());

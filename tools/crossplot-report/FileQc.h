@@ -7,8 +7,10 @@
 #include <QDir>
 #include <QSet>
 
-struct FBPicks;
-class CrossPlotMap;
+#include "CrossPlotModel.h"
+
+#include <memory>
+
 class PickTrend;
 
 // Checks, reads and draws one input of the report: the dialog's checks, one read of the file
@@ -30,13 +32,28 @@ public:
     FileReport run(const QString &path, int index, int total);
 
 private:
+    // The three crossplots of one file, before their windows take them over.
+    struct ClassModels
+    {
+        explicit ClassModels(CrossPlotParam param)
+        {
+            for (auto *model : {&correct, &error, &both}) {
+                param.plotCorrectFB = model == &correct;
+                param.plotErrorFB = model == &error;
+                param.plotAllFB = model == &both;
+                model->reset(new CrossPlotModel(param));
+            }
+        }
+        std::unique_ptr<CrossPlotModel> correct, error, both;
+    };
+
     bool check(const QString &path, FileReport &report);
     void analyse(const QString &path, int index, FileReport &report);
-    bool load(const QString &path, FBPicks &picks, FileReport &report);
-    void drawClass(const FBPicks &picks, const QString &path, int index, const char *className,
-                   const PickTrend *trend, FileReport::ClassFigures &figures, QStringList &notes);
-    void judge(const FBPicks &picks, const QString &path, int index, FileReport &report,
-               PickTrend &trend);
+    bool load(ClassModels &models, FileReport &report);
+    void drawClass(std::unique_ptr<CrossPlotModel> model, const QString &path, int index,
+                   const char *className, const PickTrend *trend,
+                   FileReport::ClassFigures &figures, QStringList &notes);
+    void judge(const QString &path, int index, FileReport &report, PickTrend &trend);
     QString uniqueCsvName(const QString &path);
     void progress(int value);
     void stage(const QString &what);

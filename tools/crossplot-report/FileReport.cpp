@@ -5,16 +5,13 @@
 
 namespace {
 
+// The window's figures, with the share its label shows and the picture drawn of it.
 QJsonObject classJson(const FileReport::ClassFigures &figures)
 {
-    return QJsonObject{{QStringLiteral("pickCount"), figures.pickCount},
-                       {QStringLiteral("share"), figures.share},
-                       {QStringLiteral("timeMax"), figures.timeMax},
-                       {QStringLiteral("densityMax"), figures.densityMax},
-                       {QStringLiteral("cellCount"), figures.cellCount},
-                       {QStringLiteral("matrixColumns"), figures.matrixColumns},
-                       {QStringLiteral("matrixRows"), figures.matrixRows},
-                       {QStringLiteral("image"), figures.image}};
+    QJsonObject json = figures.figures.toJson();
+    json.insert(QStringLiteral("share"), figures.figures.share());
+    json.insert(QStringLiteral("image"), figures.image);
+    return json;
 }
 
 // Counts go out as JSON numbers, which hold whole numbers exactly up to 2^53.

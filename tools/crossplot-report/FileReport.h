@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CrossPlotModel.h"
+
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
@@ -10,13 +12,7 @@ struct FileReport
     // The figures of one class's window, as the window shows them.
     struct ClassFigures
     {
-        int pickCount = 0;
-        double share = 0.0; // percent of the records, rounded as the window's label shows it
-        int timeMax = 0;
-        int densityMax = 0;
-        qint64 cellCount = 0; // the whole fine grid, occupied or not
-        int matrixColumns = 0;
-        int matrixRows = 0;
+        CrossPlotFigures figures;
         QString image;     // relative to the report folder
         QString thumbnail; // relative to the report folder
     };

@@ -1,10 +1,11 @@
 #include "PickTrend.h"
 
 #include "FBLoader.h"
-#include "FBRecord.h"
+#include "FBRecordScanner.h"
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -22,46 +23,49 @@ qint64 PickTrend::binOf(int offset) const
     return (magnitude - m_offsetLow) / m_binWidth;
 }
 
-// Calls visit(bin, offset, time, record, fbClass) for every stored Correct pick in file order.
-// A pick below the window, which no load keeps, is skipped rather than binned out of range. The
-// zero picks of records past the end of the file, which may number billions, are taken as one
-// count by the callers.
-template <typename Visit> void PickTrend::forEachCorrect(const FBPicks &picks, Visit visit) const
+// Calls visit(bin, time) for every stored pick. A pick below the window, which no load keeps,
+// is skipped rather than binned out of range. The zero picks of records past the end of the
+// file, which may number billions, are taken as one count by the callers.
+template <typename Visit> void PickTrend::forEachPick(const FBPicks &picks, Visit visit) const
 {
-    const int stored = picks.offsets.size();
+    const int stored = qMin(picks.offsets.size(), picks.fbTimes.size());
     for (int i = 0; i < stored; ++i) {
         const qint64 bin = binOf(picks.offsets.at(i));
-        if (bin >= 0 && !FBRecord::isErrorClass(picks.classes.at(i)))
-            visit(bin, picks.offsets.at(i), picks.fbTimes.at(i), picks.records.at(i),
-                  picks.classes.at(i));
+        if (bin >= 0)
+            visit(bin, picks.fbTimes.at(i));
     }
-}
-
-qint64 PickTrend::zeroBin(const FBPicks &picks) const
-{
-    return picks.zeroPicks > 0 ? binOf(0) : -1;
 }
 
 bool PickTrend::fit(const FBPicks &picks)
 {
     m_medians.clear();
     m_judgedBins.clear();
+    m_medianAt.clear();
     m_error.clear();
-    if (picks.records.size() != picks.offsets.size() ||
-        picks.classes.size() != picks.offsets.size()) {
-        m_error = QCoreApplication::translate("PickTrend", "the picks carry no record details");
-        return false;
-    }
+    m_judged = m_early = m_late = m_below = m_above = 0;
+    m_histogram.fill(0);
     // Bins reach as far as the picks do, not as far as the header's window, which a forged
     // header can stretch to the whole int range.
-    const qint64 zeros = zeroBin(picks) >= 0 ? picks.zeroPicks : 0;
-    qint64 lastBin = zeros > 0 ? zeroBin(picks) : -1;
-    qint64 stored = 0;
-    forEachCorrect(picks, [&](qint64 bin, int, int, int, int) {
-        lastBin = qMax(lastBin, bin);
-        ++stored;
-    });
-    const qint64 correct = stored + zeros;
+    const int stored = qMin(picks.offsets.size(), picks.fbTimes.size());
+    const int *offsets = picks.offsets.constData();
+    const int *times = picks.fbTimes.constData();
+    const qint64 zeroBin = picks.zeroPicks > 0 ? binOf(0) : -1;
+    const qint64 zeros = zeroBin >= 0 ? picks.zeroPicks : 0;
+    qint64 farthest = -1; // the largest |offset| of a pick in the window
+    qint64 kept = 0;
+    int earliest = zeros > 0 ? 0 : std::numeric_limits<int>::max();
+    int latest = zeros > 0 ? 0 : std::numeric_limits<int>::min();
+    for (int i = 0; i < stored; ++i) {
+        const qint64 magnitude = qAbs(qint64(offsets[i]));
+        if (magnitude < m_offsetLow)
+            continue;
+        farthest = qMax(farthest, magnitude);
+        earliest = qMin(earliest, times[i]);
+        latest = qMax(latest, times[i]);
+        ++kept;
+    }
+    const qint64 lastBin = qMax(farthest >= 0 ? binOf(int(farthest)) : -1, zeroBin);
+    const qint64 correct = kept + zeros;
     if (lastBin < 0)
         return true;
 
@@ -77,43 +81,89 @@ bool PickTrend::fit(const FBPicks &picks)
                       .arg(correct);
         return false;
     }
-    // Counting sort of the times by bin: bin b's times end up in times[bound[b] .. bound[b+1]).
-    std::vector<int> bound;
-    std::vector<int> times;
+    const qint64 span = qint64(latest) - earliest + 1;
     try {
-        bound.assign(size_t(bins) + 1, 0);
         m_judgedBins.assign(size_t(bins), false);
-        times.resize(size_t(stored));
+        m_medians.assign(size_t(bins), 0);
+        // One count per bin and millisecond when the times keep to a range that costs no
+        // more than the picks would in a sort: one pass and no sort. Wild times spread the
+        // range out of that, and the picks are sorted by bin instead.
+        if (bins * span <= qMax<qint64>(kept, DenseTimeCells))
+            medianByCounts(picks, zeros, zeroBin, earliest, span);
+        else
+            medianBySort(picks, zeros, zeroBin, kept);
+        // A median per metre of offset for judging, where the window is narrow enough.
+        if (bins * m_binWidth <= DenseTimeCells) {
+            m_medianAt.assign(size_t(bins * m_binWidth), NotJudged);
+            for (size_t m = 0; m < m_medianAt.size(); ++m) {
+                const size_t b = m / size_t(m_binWidth);
+                if (m_judgedBins[b])
+                    m_medianAt[m] = m_medians[b];
+            }
+        }
     } catch (const std::bad_alloc &) {
+        m_medians.clear();
+        m_judgedBins.clear();
+        m_medianAt.clear();
         m_error = QCoreApplication::translate("PickTrend",
                                               "not enough memory for %L1 trend bins and %L2 picks")
                       .arg(bins)
                       .arg(correct);
         return false;
     }
-    forEachCorrect(picks, [&](qint64 bin, int, int, int, int) { ++bound[size_t(bin)]; });
-    for (size_t b = 1; b < bound.size(); ++b)
-        bound[b] += bound[b - 1];
-    // Filled from the back of each bin, which leaves bound[b] at the bin's first time.
-    forEachCorrect(picks, [&](qint64 bin, int, int time, int, int) {
-        times[size_t(--bound[size_t(bin)])] = time;
-    });
+    return true;
+}
 
-    // Bin b's first time is overwritten by its median once the bin is done; bound[b + 1] is
-    // still the next bin's start then.
-    for (size_t b = 0; b < size_t(bins); ++b) {
-        const auto first = times.begin() + bound[b];
-        const auto last = times.begin() + bound[b + 1];
-        const qint64 z = qint64(b) == zeroBin(picks) ? zeros : 0;
-        const qint64 n = (last - first) + z;
+void PickTrend::medianByCounts(const FBPicks &picks, qint64 zeros, qint64 zeroBin, int earliest,
+                               qint64 span)
+{
+    const size_t bins = m_medians.size();
+    std::vector<quint32> counts(bins * size_t(span), 0u);
+    forEachPick(picks, [&](qint64 bin, int time) {
+        ++counts[size_t(bin) * size_t(span) + size_t(qint64(time) - earliest)];
+    });
+    for (size_t b = 0; b < bins; ++b) {
+        const quint32 *row = counts.data() + b * size_t(span);
+        const qint64 z = qint64(b) == zeroBin ? zeros : 0;
+        qint64 n = z;
+        for (qint64 t = 0; t < span; ++t)
+            n += row[t];
         m_judgedBins[b] = n >= MinBinPicks;
         if (!m_judgedBins[b])
             continue;
-        bound[b] = lowerMedian(first, last, z);
+        // The lower median: the time at index (n - 1) / 2 of the bin's sorted times, the
+        // zero picks counted at 0 ms.
+        const qint64 k = (n - 1) / 2;
+        qint64 below = 0;
+        for (qint64 t = 0; t < span; ++t) {
+            below += row[t] + (qint64(earliest) + t == 0 ? z : 0);
+            if (below > k) {
+                m_medians[b] = int(qint64(earliest) + t);
+                break;
+            }
+        }
     }
-    bound.pop_back();
-    m_medians = std::move(bound);
-    return true;
+}
+
+void PickTrend::medianBySort(const FBPicks &picks, qint64 zeros, qint64 zeroBin, qint64 kept)
+{
+    // Counting sort of the times by bin: bin b's times end up in times[bound[b] .. bound[b+1]).
+    const size_t bins = m_medians.size();
+    std::vector<qint64> bound(bins + 1, 0);
+    std::vector<int> times(static_cast<size_t>(kept));
+    forEachPick(picks, [&](qint64 bin, int) { ++bound[size_t(bin)]; });
+    for (size_t b = 1; b < bound.size(); ++b)
+        bound[b] += bound[b - 1];
+    // Filled from the back of each bin, which leaves bound[b] at the bin's first time.
+    forEachPick(picks, [&](qint64 bin, int time) { times[size_t(--bound[size_t(bin)])] = time; });
+    for (size_t b = 0; b < bins; ++b) {
+        const auto first = times.begin() + bound[b];
+        const auto last = times.begin() + bound[b + 1];
+        const qint64 z = qint64(b) == zeroBin ? zeros : 0;
+        m_judgedBins[b] = (last - first) + z >= MinBinPicks;
+        if (m_judgedBins[b])
+            m_medians[b] = lowerMedian(first, last, z);
+    }
 }
 
 // The element at index (n - 1) / 2 of the sorted times [first, last) together with z more
@@ -148,36 +198,45 @@ bool PickTrend::median(qint64 bin, int *time) const
     return true;
 }
 
-void PickTrend::judge(const FBPicks &picks, const std::function<void(const Suspect &)> &onSuspect)
+void PickTrend::take(int offset, int time, qint64 record, int fbClass, qint64 count,
+                     const OnSuspect &onSuspect)
 {
-    m_judged = m_early = m_late = m_below = m_above = 0;
-    m_histogram.fill(0);
-    // count picks alike, at this offset and time, whose records start at record.
-    const auto take = [&](qint64 bin, int offset, int time, int record, int fbClass, qint64 count) {
-        int trend = 0;
-        if (!median(bin, &trend))
+    int trend = 0;
+    const qint64 metre = qAbs(qint64(offset)) - m_offsetLow;
+    if (metre >= 0 && metre < qint64(m_medianAt.size())) {
+        trend = m_medianAt[size_t(metre)];
+        if (trend == NotJudged)
             return;
-        m_judged += count;
-        const qint64 residual = qint64(time) - trend;
-        if (residual < HistogramLow)
-            m_below += count;
-        else if (residual >= HistogramHigh)
-            m_above += count;
-        else
-            m_histogram[int((residual - HistogramLow) / HistogramBin)] += count;
-        if (residual >= -m_suspectMs && residual <= m_suspectMs)
-            return;
-        (residual < 0 ? m_early : m_late) += count;
-        // Zero picks are suspect only where they are at most half of their bin, so this stays
-        // within the stored picks' number.
-        for (qint64 k = 0; onSuspect && k < count; ++k)
-            onSuspect(Suspect{int(record + k), offset, time, fbClass, residual});
-    };
-    forEachCorrect(picks, [&](qint64 bin, int offset, int time, int record, int fbClass) {
-        take(bin, offset, time, record, fbClass, 1);
-    });
-    if (zeroBin(picks) >= 0)
-        take(zeroBin(picks), 0, 0, picks.recordCount - picks.zeroPicks, 0, picks.zeroPicks);
+    } else if (!median(binOf(offset), &trend)) {
+        return;
+    }
+    m_judged += count;    const qint64 residual = qint64(time) - trend;
+    if (residual < HistogramLow)
+        m_below += count;
+    else if (residual >= HistogramHigh)
+        m_above += count;
+    else
+        m_histogram[int((residual - HistogramLow) / HistogramBin)] += count;
+    if (residual >= -m_suspectMs && residual <= m_suspectMs)
+        return;
+    (residual < 0 ? m_early : m_late) += count;
+    // Zero picks are suspect only where they are at most half of their bin, so this stays
+    // within the stored picks' number.
+    for (qint64 k = 0; onSuspect && k < count; ++k)
+        onSuspect(Suspect{int(record + k), offset, time, fbClass, residual});
+}
+
+void PickTrend::judge(const FBPickBlock &block, const OnSuspect &onSuspect)
+{
+    for (int i = 0; i < block.count; ++i)
+        take(block.offsets[i], block.fbTimes[i], block.records[i], block.classes[i], 1,
+             onSuspect);
+}
+
+void PickTrend::judgeZeroPicks(qint64 count, qint64 record, const OnSuspect &onSuspect)
+{
+    if (count > 0)
+        take(0, 0, record, 0, count, onSuspect);
 }
 
 double PickTrend::suspectShare() const

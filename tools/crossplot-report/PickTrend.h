@@ -3,8 +3,10 @@
 #include <QVector>
 #include <QtGlobal>
 #include <functional>
+#include <limits>
 #include <vector>
 
+struct FBPickBlock;
 struct FBPicks;
 
 // The trend of the Correct picks of one file: the lower median time in bins of absolute offset,
@@ -28,14 +30,17 @@ public:
 
     PickTrend(int offsetLow, int binWidth, int suspectMs);
 
-    // Finds each bin's median from the picks of class code below 2. picks must carry records
-    // and classes (FBPickFilter::keepDetails). Returns false, with the reason in error(), when
-    // the memory for the bins or for one int per pick cannot be had.
-    bool fit(const FBPicks &picks);
+    // Finds each bin's median from the Correct picks of a file: the stored ones and its zero
+    // picks. Returns false, with the reason in error(), when the memory for the bins or for one
+    // int per pick cannot be had. Clears what earlier judging counted.
+    bool fit(const FBPicks &correct);
 
-    // Goes through the Correct picks in file order, counts and histograms the residuals, and
-    // hands each suspect pick to onSuspect.
-    void judge(const FBPicks &picks, const std::function<void(const Suspect &)> &onSuspect = {});
+    // Judges the Correct picks of one block of a later read of the file, in file order (the
+    // block carries records and classes): counts and histograms the residuals and hands each
+    // suspect pick to onSuspect. Then the file's zero picks, whose records start at record.
+    using OnSuspect = std::function<void(const Suspect &)>;
+    void judge(const FBPickBlock &block, const OnSuspect &onSuspect = {});
+    void judgeZeroPicks(qint64 count, qint64 record, const OnSuspect &onSuspect = {});
 
     QString error() const { return m_error; }
     int binCount() const { return int(m_medians.size()); }
@@ -57,12 +62,19 @@ public:
 
 private:
     static constexpr qint64 MaxSparseBins = 1 << 20;
+    // Counts of (bin, millisecond) and medians per metre are taken below this many cells (16 MB).
+    static constexpr qint64 DenseTimeCells = 1 << 22;
+    static constexpr int NotJudged = std::numeric_limits<int>::min();
 
     // The bin of a pick at this offset, or -1 below the window (which the loader never keeps).
     qint64 binOf(int offset) const;
-    template <typename Visit> void forEachCorrect(const FBPicks &picks, Visit visit) const;
-    // The bin of the file's zero picks, or -1 without any.
-    qint64 zeroBin(const FBPicks &picks) const;
+    template <typename Visit> void forEachPick(const FBPicks &picks, Visit visit) const;
+    // count picks alike at this offset and time, whose records start at record.
+    void take(int offset, int time, qint64 record, int fbClass, qint64 count,
+              const OnSuspect &onSuspect);
+    void medianByCounts(const FBPicks &picks, qint64 zeros, qint64 zeroBin, int earliest,
+                        qint64 span);
+    void medianBySort(const FBPicks &picks, qint64 zeros, qint64 zeroBin, qint64 kept);
     static int lowerMedian(std::vector<int>::iterator first, std::vector<int>::iterator last,
                            qint64 z);
 
@@ -71,6 +83,7 @@ private:
     int m_suspectMs;
     std::vector<int> m_medians;     // meaningful where m_judgedBins is set
     std::vector<bool> m_judgedBins; // bins of at least MinBinPicks picks
+    std::vector<int> m_medianAt;    // per metre from m_offsetLow on, NotJudged outside judged bins
     QString m_error;
     qint64 m_judged = 0;
     qint64 m_early = 0;

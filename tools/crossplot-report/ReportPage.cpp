@@ -1,6 +1,7 @@
 #include "ReportPage.h"
 
 #include "FileQc.h"
+#include "HtmlWriter.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -8,24 +9,24 @@
 
 namespace {
 
-QString esc(const QString &text)
-{
-    return text.toHtmlEscaped();
-}
-
-// A relative link to a file of the report: FB file names may hold '#', '?' or '%'.
+// A relative link to a file of the report: FB file names may hold '#', '?', '%' or blanks.
 QString url(const QString &path)
 {
     return QString::fromLatin1(QUrl::toPercentEncoding(path, "/"));
 }
 
 // A cell that sorts by a number while it shows a formatted text.
-QString numberCell(double key, const QString &text, const QString &cls = QString())
+void numberCell(HtmlWriter &page, double key, const QString &text, bool hot = false,
+                const QString &small = QString())
 {
-    return QStringLiteral("<td class=\"num%1\" data-key=\"%2\">%3</td>")
-        .arg(cls.isEmpty() ? QString() : QLatin1Char(' ') + cls)
-        .arg(key, 0, 'g', 17)
-        .arg(text);
+    page.start("td", {{"class", hot ? QStringLiteral("num hot") : QStringLiteral("num")},
+                      {"data-key", QString::number(key, 'g', 17)}});
+    page.text(text);
+    if (!small.isNull()) {
+        page.empty("br");
+        page.element("small", small);
+    }
+    page.end();
 }
 
 QString count(qint64 value)
@@ -82,124 +83,160 @@ document.querySelectorAll("table.sortable th").forEach(function(th,col){
 
 QByteArray ReportPage::html(const QVector<FileReport> &reports, const ReportOptions &options)
 {
-    QString rows;
-    QString sections;
+    const QString none(QChar(0x2013)); // an en dash where there is no figure
+    const QString dot = QStringLiteral(" \u00b7 ");
+    struct Flags
+    {
+        QStringList red, orange;
+        bool errorHigh = false, suspectHigh = false, flagged = false;
+    };
+    QVector<Flags> flags;
     int flaggedFiles = 0;
+    for (const FileReport &r : reports) {
+        Flags f;
+        if (!r.legal || !r.readable)
+            f.red << tr("refused");
+        if (r.truncated)
+            f.red << tr("truncated");
+        f.errorHigh = r.hasClasses && r.error.figures.share() > options.flagErrorShare;
+        f.suspectHigh =
+            r.hasClasses && r.trend.done && r.trend.suspectShare > options.flagSuspectShare;
+        if (f.errorHigh)
+            f.orange << tr("errors > %1%").arg(options.flagErrorShare);
+        if (f.suspectHigh)
+            f.orange << tr("suspects > %1%").arg(options.flagSuspectShare);
+        f.flagged = !f.red.isEmpty() || !f.orange.isEmpty() || !r.message().isEmpty();
+        flaggedFiles += f.flagged;
+        flags << f;
+    }
+
+    HtmlWriter page;
+    page.raw("<!DOCTYPE html>\n");
+    page.start("html", {{"lang", QStringLiteral("en")}});
+    page.start("head");
+    page.empty("meta", {{"charset", QStringLiteral("utf-8")}});
+    page.element("title", tr("FB pick QC report"));
+    page.start("style");
+    page.raw(Style);
+    page.end();
+    page.end();
+    page.start("body");
+    page.element("h1", tr("FB pick QC report"));
+    const QString trendNote =
+        options.trend ? tr("Trend: lower median time per %1 m of offset over bins of at least 20 "
+                           "Correct picks; suspect beyond \u00b1%2 ms (line over the Correct "
+                           "crossplot).")
+                            .arg(options.trendBin)
+                            .arg(options.suspectMs)
+                      : tr("Trend: not computed.");
+    page.element("div",
+                  tr("%n file(s)", nullptr, reports.size()) + QStringLiteral(", ") +
+                      tr("%n flagged", nullptr, flaggedFiles) + dot +
+                      QDateTime::currentDateTime().toString(Qt::ISODate) + dot + trendNote,
+                  {{"class", QStringLiteral("meta")}});
+
+    page.start("table", {{"class", QStringLiteral("sortable")}});
+    page.start("thead");
+    page.start("tr");
+    for (const QString &header : {tr("File"), tr("Records announced"), tr("Records present"),
+                                  tr("Correct"), tr("Erroneous"), tr("Error share"),
+                                  tr("Suspect share"), tr("timeMax (ms)"), tr("densityMax")})
+        page.element("th", header);
+    page.end();
+    page.end();
+    page.start("tbody");
     for (int i = 0; i < reports.size(); ++i) {
         const FileReport &r = reports.at(i);
-        QStringList flags;
-        const bool refused = !r.legal || !r.readable;
-        if (refused)
-            flags << QStringLiteral("<span class=\"flag\">%1</span>").arg(tr("refused"));
-        if (r.truncated)
-            flags << QStringLiteral("<span class=\"flag\">%1</span>").arg(tr("truncated"));
-        const bool errorHigh = r.hasClasses && r.error.share > options.flagErrorShare;
-        const bool suspectHigh =
-            r.hasClasses && r.trend.done && r.trend.suspectShare > options.flagSuspectShare;
-        if (errorHigh)
-            flags << QStringLiteral("<span class=\"flag warn\">%1</span>")
-                         .arg(tr("errors &#62; %1%").arg(options.flagErrorShare));
-        if (suspectHigh)
-            flags << QStringLiteral("<span class=\"flag warn\">%1</span>")
-                         .arg(tr("suspects &#62; %1%").arg(options.flagSuspectShare));
-        const bool flagged = !flags.isEmpty() || !r.message().isEmpty();
-        flaggedFiles += flagged;
-        const QString anchor = QStringLiteral("f%1").arg(i + 1);
-
-        QString row = QStringLiteral("<tr%1>").arg(flagged ? QStringLiteral(" class=\"flagged\"")
-                                                           : QString());
-        row += QStringLiteral("<td><a href=\"#%1\">%2</a><br/>%3%4</td>")
-                   .arg(anchor, esc(r.file), flags.join(QString()),
-                        r.message().isEmpty()
-                            ? QString()
-                            : QStringLiteral("<div class=\"msg\">%1</div>").arg(esc(r.message())));
-        row += numberCell(r.recordCount, count(r.recordCount));
-        row += numberCell(double(r.recordsInFile), count(r.recordsInFile),
-                          r.truncated ? QStringLiteral("hot") : QString());
+        const Flags &f = flags.at(i);
+        page.start("tr", {{"class", f.flagged ? QStringLiteral("flagged") : QString()}});
+        page.start("td");
+        page.element("a", r.file, {{"href", QStringLiteral("#f%1").arg(i + 1)}});
+        page.empty("br");
+        for (const QString &flag : f.red)
+            page.element("span", flag, {{"class", QStringLiteral("flag")}});
+        for (const QString &flag : f.orange)
+            page.element("span", flag, {{"class", QStringLiteral("flag warn")}});
+        if (!r.message().isEmpty())
+            page.element("div", r.message(), {{"class", QStringLiteral("msg")}});
+        page.end();
+        numberCell(page, r.recordCount, count(r.recordCount));
+        numberCell(page, double(r.recordsInFile), count(r.recordsInFile), r.truncated);
         if (r.hasClasses) {
-            row += numberCell(r.correct.pickCount, count(r.correct.pickCount));
-            row += numberCell(r.error.pickCount, count(r.error.pickCount));
-            row += numberCell(r.error.share, percent(r.error.share),
-                              errorHigh ? QStringLiteral("hot") : QString());
+            const CrossPlotFigures &error = r.error.figures;
+            numberCell(page, r.correct.figures.pickCount, count(r.correct.figures.pickCount));
+            numberCell(page, error.pickCount, count(error.pickCount));
+            numberCell(page, error.share(), percent(error.share()), f.errorHigh);
             if (r.trend.done)
-                row += numberCell(
-                    r.trend.suspectShare,
-                    percent(r.trend.suspectShare) + QStringLiteral("<br/><small>") +
-                        tr("%1 of %2")
-                            .arg(count(r.trend.suspectCount), count(r.trend.judgedCount)) +
-                        QStringLiteral("</small>"),
-                    suspectHigh ? QStringLiteral("hot") : QString());
+                numberCell(page, r.trend.suspectShare, percent(r.trend.suspectShare),
+                           f.suspectHigh,
+                           tr("%1 of %2").arg(count(r.trend.suspectCount),
+                                              count(r.trend.judgedCount)));
             else
-                row += numberCell(-1, QStringLiteral("&#8211;"));
+                numberCell(page, -1, none);
             // The time extent and density top of the whole file: its Both crossplot.
-            row += numberCell(r.both.timeMax, count(r.both.timeMax));
-            row += numberCell(r.both.densityMax, count(r.both.densityMax));
+            numberCell(page, r.both.figures.timeMax, count(r.both.figures.timeMax));
+            numberCell(page, r.both.figures.densityMax, count(r.both.figures.densityMax));
         } else {
             for (int c = 0; c < 6; ++c)
-                row += numberCell(-1, QStringLiteral("&#8211;"));
+                numberCell(page, -1, none);
         }
-        rows += row + QStringLiteral("</tr>\n");
+        page.end();
+    }
+    page.end();
+    page.end();
 
-        QString section =
-            QStringLiteral("<section id=\"%1\"%2><h2>%3</h2>")
-                .arg(anchor, flagged ? QStringLiteral(" class=\"flagged\"") : QString(),
-                     esc(r.file));
+    for (int i = 0; i < reports.size(); ++i) {
+        const FileReport &r = reports.at(i);
+        page.start("section", {{"id", QStringLiteral("f%1").arg(i + 1)},
+                               {"class", flags.at(i).flagged ? QStringLiteral("flagged")
+                                                             : QString()}});
+        page.element("h2", r.file);
         if (!r.message().isEmpty())
-            section += QStringLiteral("<p class=\"msg\">%1</p>").arg(esc(r.message()));
+            page.element("p", r.message(), {{"class", QStringLiteral("msg")}});
         if (r.hasClasses) {
-            section += QStringLiteral("<div class=\"plots\">");
+            page.start("div", {{"class", QStringLiteral("plots")}});
             const struct
             {
                 QString caption;
                 const FileReport::ClassFigures &figures;
-            } plots[] = {{tr("Correct: %1 picks").arg(count(r.correct.pickCount)), r.correct},
-                         {tr("Error: %1 picks").arg(count(r.error.pickCount)), r.error},
-                         {tr("Both: %1 picks").arg(count(r.both.pickCount)), r.both}};
-            for (const auto &plot : plots)
-                section += QStringLiteral("<figure><a href=\"%1\"><img src=\"%2\" width=\"%3\" "
-                                          "alt=\"%4\"/></a><figcaption>%4</figcaption></figure>")
-                               .arg(url(plot.figures.image), url(plot.figures.thumbnail))
-                               .arg(FileQc::ThumbnailWidth)
-                               .arg(plot.caption);
-            if (r.trend.done)
-                section +=
-                    QStringLiteral(
-                        "<figure><a href=\"%1\"><img src=\"%1\" width=\"300\" alt=\"%2\"/></a>"
-                        "<figcaption>%2 &#183; <a href=\"%3\">%4</a>"
-                        "</figcaption></figure>")
-                        .arg(url(r.trend.histogram), tr("Residuals against the trend"),
-                             url(r.trend.csv),
+            } plots[] = {
+                {tr("Correct: %1 picks").arg(count(r.correct.figures.pickCount)), r.correct},
+                {tr("Error: %1 picks").arg(count(r.error.figures.pickCount)), r.error},
+                {tr("Both: %1 picks").arg(count(r.both.figures.pickCount)), r.both}};
+            for (const auto &plot : plots) {
+                page.start("figure");
+                page.start("a", {{"href", url(plot.figures.image)}});
+                page.empty("img", {{"src", url(plot.figures.thumbnail)},
+                                   {"width", QString::number(FileQc::ThumbnailWidth)},
+                                   {"alt", plot.caption}});
+                page.end();
+                page.element("figcaption", plot.caption);
+                page.end();
+            }
+            if (r.trend.done) {
+                const QString caption = tr("Residuals against the trend");
+                page.start("figure");
+                page.start("a", {{"href", url(r.trend.histogram)}});
+                page.empty("img", {{"src", url(r.trend.histogram)},
+                                   {"width", QString::number(FileQc::ThumbnailWidth)},
+                                   {"alt", caption}});
+                page.end();
+                page.start("figcaption");
+                page.text(caption + dot);
+                page.element("a",
                              tr("%1 suspect picks (%2 early, %3 late)")
                                  .arg(count(r.trend.suspectCount), count(r.trend.suspectEarly),
-                                      count(r.trend.suspectLate)));
-            section += QStringLiteral("</div>");
+                                      count(r.trend.suspectLate)),
+                             {{"href", url(r.trend.csv)}});
+                page.end();
+                page.end();
+            }
+            page.end();
         }
-        sections += section + QStringLiteral("</section>\n");
+        page.end();
     }
-
-    const QString trendNote =
-        options.trend
-            ? tr("Trend: lower median time per %1 m of offset over bins of at least 20 Correct "
-                 "picks; suspect beyond &#177;%2 ms (line over the Correct crossplot).")
-                  .arg(options.trendBin)
-                  .arg(options.suspectMs)
-            : tr("Trend: not computed.");
-    QString page =
-        QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"/>"
-                       "<title>%1</title><style>%2</style></head><body>\n")
-            .arg(tr("FB pick QC report"), QLatin1String(Style));
-    page += QStringLiteral("<h1>%1</h1><div class=\"meta\">%2 &#183; %3 &#183; %4</div>\n")
-                .arg(tr("FB pick QC report"),
-                     tr("%n file(s)", nullptr, reports.size()) + QStringLiteral(", ") +
-                         tr("%n flagged", nullptr, flaggedFiles),
-                     QDateTime::currentDateTime().toString(Qt::ISODate), trendNote);
-    page += QStringLiteral("<table class=\"sortable\"><thead><tr>");
-    for (const QString &header : {tr("File"), tr("Records announced"), tr("Records present"),
-                                  tr("Correct"), tr("Erroneous"), tr("Error share"),
-                                  tr("Suspect share"), tr("timeMax (ms)"), tr("densityMax")})
-        page += QStringLiteral("<th>%1</th>").arg(header);
-    page += QStringLiteral("</tr></thead><tbody>\n") + rows + QStringLiteral("</tbody></table>\n");
-    page += sections;
-    page += QStringLiteral("<script>%1</script></body></html>\n").arg(QLatin1String(Script));
-    return page.toUtf8();
+    page.start("script");
+    page.raw(Script);
+    page.end();
+    return page.finish() + '\n';
 }

@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "CrossPlotParam.h"
 #include "FileQc.h"
+#include "InputCheck.h"
 #include "ReportOptions.h"
 #include "ReportPage.h"
 
@@ -78,13 +79,13 @@ int main(int argc, char *argv[])
     case ReportOptions::Outcome::Run:
         break;
     }
+    // The offset range is the same for every file: checked once, before any file.
     CrossPlotParam range;
     range.minOffset = options.minOffset;
     range.maxOffset = options.maxOffset;
-    if (!range.offsetRangeIsLegal()) {
-        std::fprintf(stderr, "crossplot-report: %s\n",
-                     qPrintable(QCoreApplication::translate(
-                         "CrossPlotDialog", "Error: the offset range is illegal.")));
+    const InputCheck rangeCheck = InputCheck::ofOffsetRange(range);
+    if (!rangeCheck.passed()) {
+        std::fprintf(stderr, "crossplot-report: %s\n", qPrintable(rangeCheck.message));
         return BadArguments;
     }
 

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "CrossPlotParam.h"
+
+#include <QString>
+
+// The checks that stand between a user's parameters and a crossplot, in their order: the offset
+// range, opening the FB file, and its header. The dialog shows the message in its boxes, the
+// tools print it; the texts are the dialog's.
+struct InputCheck
+{
+    enum Problem { None, OffsetRange, OpenFile, Header };
+
+    Problem problem = None;
+    QString message; // empty when there is no problem
+
+    bool passed() const { return problem == None; }
+
+    // Opens the file only when the offset range is legal, and closes it again.
+    static InputCheck of(const CrossPlotParam &param);
+    // The first of the checks alone, for callers that check many files in one range.
+    static InputCheck ofOffsetRange(const CrossPlotParam &param);
+};
