@@ -4,7 +4,7 @@
 set -euo pipefail
 
 declare -A groups=(
-    [build]="build-essential cmake ninja-build qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools libqwt-qt5-dev fonts-dejavu-core dpkg-dev file"
+    [build]="build-essential cmake ninja-build libpng-dev qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools libqwt-qt5-dev fonts-dejavu-core dpkg-dev file"
     [run]="fonts-noto-cjk"
     [test]=""
     [ci]="clang libclang-rt-14-dev"

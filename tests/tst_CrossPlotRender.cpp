@@ -17,6 +17,10 @@ private slots:
         QVERIFY(writeFile(m_dir.filePath("one.fb"), fbBytes(0, 100, {{10, 37.0f, 0}})));
         QVERIFY(writeFile(m_dir.filePath("second.fb"), fbBytes(0, 200, {{150, 80.0f, 0}})));
         QVERIFY(writeFile(m_dir.filePath("equal.fb"), fbBytes(300, 300, {{10, 1.0f, 0}})));
+        // A pick at 1e12 ms: its matrix is larger than one matrix holds, which is refused.
+        QVERIFY(writeFile(m_dir.filePath("wild.fb"), fbBytes(0, 1000, {{10, 1e12f, 0}})));
+        // An image that cannot be written: a folder has its name.
+        QVERIFY(QDir(m_dir.path()).mkpath("blocked/one.png"));
     }
 
     void exitCodeAndMessage_data()
@@ -29,6 +33,20 @@ private slots:
         toolRow("unknown option", "one.fb --colour red", 2, "Unknown option 'colour'");
         toolRow("point size 21", "one.fb --point-size 21", 2,
                 "bad value \"21\" for --point-size: expected 1..20");
+        toolRow("point size 0", "one.fb --point-size 0", 2, "bad value \"0\" for --point-size");
+        toolRow("point size 20", "one.fb --stats --point-size 20", 0,
+                "\"matrixColumns\": 5, \"matrixRows\": 6}");
+        toolRow("point size 1", "one.fb --stats --point-size 1", 0,
+                "\"matrixColumns\": 100, \"matrixRows\": 137}");
+        // Within a file and across files, in either order: bad input, then a failed write, then
+        // a refusal.
+        toolRow("refused", "wild.fb --stats", 3, "larger than one matrix can hold");
+        toolRow("bad input after a good file", "one.fb equal.fb -o pngs", 2, "pngs/one.png");
+        toolRow("bad input before a good file", "equal.fb one.fb -o pngs", 2, "pngs/one.png");
+        toolRow("refused, then unwritable", "wild.fb one.fb -o blocked", 1, "cannot write");
+        toolRow("unwritable, then refused", "one.fb wild.fb -o blocked", 1, "cannot write");
+        toolRow("refused and unwritable in one file", "wild.fb --matrix no/m.bin", 1,
+                "cannot write no/m.bin");
         toolRow("two stops", "one.fb --stops 10,20", 2, "for --stops");
         toolRow("size without height", "one.fb --size 900", 2, "for --size");
         toolRow("type unknown", "x.fb --type all", 2, "--type: expected correct, error or both");

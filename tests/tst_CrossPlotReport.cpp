@@ -10,8 +10,11 @@ class tst_CrossPlotReport : public QObject
     Q_OBJECT
 
     // The second report: limits and point size of its own, into the folder of an earlier report.
+    // Its error share, 1 %, is flagged above 0.99; its suspect share, 2.1224... %, not below 2.13.
     static constexpr const char *Limited =
-        "planted.fb --min-offset 500 --max-offset 2000 --point-size 7 -o again";
+        "planted.fb --min-offset 500 --max-offset 2000 --point-size 7 -o again "
+        "--flag-error-share 0.99 --flag-suspect-share 2.13";
+    static constexpr const char *Quoted = "lines/q =%3D<&>'\"\u0416.fb";
     QTemporaryDir m_dir;
     QMap<QString, QJsonObject> m_files; // summary.json by file, and by Limited for the second
     QString m_planted;
@@ -52,16 +55,22 @@ private slots:
                   fbBytes(0, 100, {{10, 5.0f, 0}}).replace(0, 4, QByteArray::fromHex("00943577")));
         for (const char *name : {"lines/a.cal", "lines/readme.txt"})
             QFile(path(name)).open(QIODevice::WriteOnly);
+        // A file longer than its header says is whole; a name that HTML and URLs both quote.
+        writeFile(path("lines/long.fb"), fbBytes(0, 100, {{10, 5.0f, 0}, {20, 6.0f, 0}}, 1));
+        writeFile(path(Quoted), readBytes(path("wild.fb")));
         writeFile(path("again/notes.txt"), "notes\n");
         writeFile(path("again/suspects/planted.fb.csv"), "stale\n");
 
         const QString files = "planted.fb wild.fb illegal.fb missing.fb lines no-fb-files";
-        const ToolRun run = runBuiltTool("crossplot-report",
-                                         "-o out --flag-suspect-share 2 " + files, m_dir.path());
+        // Planted's error share of 2 % lies between the thresholds and is not flagged.
+        const ToolRun run = runBuiltTool(
+            "crossplot-report", "-o out --flag-suspect-share 1.9 " + files, m_dir.path());
         QCOMPARE(run.exitCode, 0);
-        QVERIFY2(run.err.contains("file 6 of 8: lines/c%41.fit: loading 100%\n"),
+        QVERIFY2(run.err.contains("file 6 of 10: lines/c%41.fit: loading 100%\n"),
                  qPrintable(run.err));
         QCOMPARE(runBuiltTool("crossplot-report", Limited, m_dir.path()).exitCode, 0);
+        QVERIFY(read("again/index.html").contains(">errors &gt; 0.99%<") &&
+                !read("again/index.html").contains("suspects &gt;"));
         // An earlier report's files are replaced one by one; nothing else in its folder goes.
         QCOMPARE(read("again/notes.txt") + read("again/suspects/planted.fb.csv").left(34),
                  QByteArray("notes\nrecord,offset,time,class,residual\n"));
@@ -73,8 +82,9 @@ private slots:
                 m_files[dir == "out" ? listed.last() : Limited] = value.toObject();
             }
         QCOMPARE(listed.join(' '),
-                 QString("planted.fb wild.fb illegal.fb missing.fb lines/a.cal "
-                         "lines/c%41.fit lines/folder.fb no-fb-files planted.fb"));
+                 QString("planted.fb wild.fb illegal.fb missing.fb lines/a.cal lines/c%41.fit "
+                         "lines/folder.fb lines/long.fb ") +
+                     Quoted + " no-fb-files planted.fb");
     }
 
     // What summary.json says of each file; each class's figures against a window opened on the file
@@ -82,14 +92,16 @@ private slots:
     void summaryMatchesWindows_data()
     {
         QTest::addColumn<QString>("file");    // or Limited
-        QTest::addColumn<QString>("summary"); // legal, truncated, records present: message
+        // legal, truncated, records present: message (shares of Correct, Error and Both)
+        QTest::addColumn<QString>("summary");
         const auto row = [](const char *file, const char *summary) {
             QTest::newRow(file) << QString(file) << QString(summary);
         };
-        row(Limited, "legal, whole, 30000: ");
+        row(Limited, "legal, whole, 30000:  (49 1 50)");
+        row("lines/long.fb", "legal, whole, 2:  (100 0 100)");
         row("lines/c%41.fit",
             "legal, truncated, 1: truncated: the header announces 2,000,000,000 records, the file "
-            "holds 1; the missing ones read as picks at 0 m, 0 ms");
+            "holds 1; the missing ones read as picks at 0 m, 0 ms (100 0 100)");
         // A pick at 1e12 ms stretches the time axis past what one matrix holds: said for the
         // classes it concerns.
         const QString tooLarge =
@@ -98,7 +110,8 @@ private slots:
             "narrower offset range would help.";
         QTest::newRow("wild.fb") << QString("wild.fb")
                                  << "legal, whole, 3: wild times: 2 picks lie beyond \u00b160,000 "
-                                    "ms; Correct: " + tooLarge + "; Both: " + tooLarge;
+                                    "ms; Correct: " + tooLarge + "; Both: " + tooLarge +
+                                        " (66.67 33.33 100)";
         row("illegal.fb", "refused, whole, 1: Error: the input file is illegal.");
         row("lines/a.cal", "refused, whole, 0: the file is empty");
         row("missing.fb", "refused, whole, 0: Error: fail to open the file: missing.fb");
@@ -110,11 +123,16 @@ private slots:
         QFETCH(QString, file);
         const QJsonObject found = m_files.value(file);
         const bool limited = file == Limited;
-        QTEST(QStringLiteral("%1, %2, %3: %4")
+        QString shares; // as summary.json writes them, rounded as the window's label
+        for (const char *type : {"correct", "error", "both"})
+            shares += (shares.isEmpty() ? " (" : " ") +
+                      QString::number(found["classes"][type]["share"].toDouble());
+        QTEST(QStringLiteral("%1, %2, %3: %4%5")
                   .arg(found["legal"].toBool() ? "legal" : "refused",
                        found["truncated"].toBool() ? "truncated" : "whole",
                        QString::number(found["recordsInFile"].toInt(-1)),
-                       found["message"].isNull() ? QString() : found["message"].toString()),
+                       found["message"].isNull() ? QString() : found["message"].toString(),
+                       found["legal"].toBool() ? shares + ')' : QString()),
               "summary");
         if (!found["legal"].toBool())
             return;
@@ -162,13 +180,14 @@ private slots:
                          qPrintable(link));
         }
         QVERIFY2(!html.hasError(), qPrintable(html.errorString()));
-        QCOMPARE(images, 12); // 3 readable files with 3 crossplots and a histogram each
+        QCOMPARE(images, 20); // 5 readable files with 3 crossplots and a histogram each
         QCOMPARE(said.join(" | "),
                  QString("File | Records announced | Records present | Correct | Erroneous | "
                          "Error share | Suspect share | timeMax (ms) | densityMax | planted.fb: "
-                         "suspects > 2% | wild.fb: errors > 10% | illegal.fb: refused | "
+                         "suspects > 1.9% | wild.fb: errors > 10% | illegal.fb: refused | "
                          "missing.fb: refused | lines/a.cal: refused | lines/c%41.fit: truncated | "
-                         "lines/folder.fb: refused | no-fb-files: refused"));
+                         "lines/folder.fb: refused | ") +
+                     Quoted + ": errors > 10% | no-fb-files: refused");
     }
 
     void plantedSuspectsAreFound()
@@ -190,6 +209,9 @@ private slots:
         toolRow("no report folder", "wild.fb", 2, "-o DIR");
         toolRow("no file", "-o x", 2, "no FB file");
         toolRow("point size 0", "-o x --point-size 0 x.fb", 2, "bad value \"0\" for --point-size");
+        toolRow("point size 21", "-o x --point-size 21 x.fb", 2, "bad value \"21\" for");
+        toolRow("point size 20 taken", "-o x --point-size 20 x.fb", 1, "no file could be read");
+        toolRow("point size 1 taken", "-o x --point-size 1 x.fb", 1, "no file could be read");
         toolRow("share above 100", "-o x --flag-error-share 120 wild.fb", 2, "--flag-error-share");
         toolRow("illegal offset range", "-o x --min-offset 600 --max-offset 500 wild.fb", 2,
                 "Error: the offset range is illegal.");

@@ -133,12 +133,12 @@ void CrossPlotMap::setBackgroundIndex(int index)
 
 bool CrossPlotMap::savePlotImage(const QString &fileName)
 {
-    return saveImage(qwtPlot, fileName);
+    return grabImage(qwtPlot).save(fileName);
 }
 
 bool CrossPlotMap::saveWindowImage(const QString &fileName)
 {
-    return saveImage(this, fileName);
+    return grabImage(this).save(fileName);
 }
 
 void CrossPlotMap::mousePressEvent(QMouseEvent *event)
@@ -492,11 +492,16 @@ QString CrossPlotMap::askImageFileName(const QString &caption)
     return fileName;
 }
 
-bool CrossPlotMap::saveImage(QWidget *widget, const QString &fileName)
+QPixmap CrossPlotMap::plotImage()
+{
+    return grabImage(qwtPlot);
+}
+
+QPixmap CrossPlotMap::grabImage(QWidget *widget)
 {
     // Neither crosshair nor tracker text belongs in the image.
     pointPicker->setEnabled(false);
-    const bool saved = widget->grab().save(fileName);
+    const QPixmap image = widget->grab();
     pointPicker->setEnabled(true);
-    return saved;
+    return image;
 }

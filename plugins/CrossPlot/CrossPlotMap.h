@@ -12,6 +12,7 @@ class PointPicker;
 class QAction;
 class QContextMenuEvent;
 class QMouseEvent;
+class QPixmap;
 class QwtMatrixRasterData;
 class QwtPlot;
 class QwtPlotSpectrogram;
@@ -51,6 +52,8 @@ public:
     // exactly this name; the format follows the suffix. Returns whether the file was written.
     bool savePlotImage(const QString &fileName);
     bool saveWindowImage(const QString &fileName);
+    // The picture that savePlotImage saves, for callers that encode it themselves.
+    QPixmap plotImage();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -80,7 +83,7 @@ private:
     void updateInfoLabels();
     void showNotice();
     QString askImageFileName(const QString &caption);
-    bool saveImage(QWidget *widget, const QString &fileName);
+    QPixmap grabImage(QWidget *widget);
 
     Ui_CrossPlotMap *ui;
     CrossPlotParam param;

@@ -7,6 +7,7 @@
 #include "FBRecordScanner.h"
 #include "InputCheck.h"
 #include "PickTrend.h"
+#include "PngFile.h"
 #include "ResidualHistogram.h"
 
 #include <QApplication>
@@ -230,12 +231,12 @@ void FileQc::drawClass(std::unique_ptr<CrossPlotModel> model, const QString &pat
     figures.image = stem + QStringLiteral(".png");
     figures.thumbnail = stem + QStringLiteral("-small.png");
     const QString image = m_dir.filePath(figures.image);
-    if (window.savePlotImage(image))
-        QImage(image)
-            .scaledToWidth(ThumbnailWidth, Qt::SmoothTransformation)
-            .save(m_dir.filePath(figures.thumbnail));
-    else
-        notes << tr("cannot write %1").arg(image);
+    const QImage plot = window.plotImage().toImage();
+    QString error;
+    if (!PngFile::write(plot, image, &error) ||
+        !PngFile::write(plot.scaledToWidth(ThumbnailWidth, Qt::SmoothTransformation),
+                        m_dir.filePath(figures.thumbnail), &error))
+        notes << tr("cannot write %1: %2").arg(image, error);
 
     figures.figures = window.figures();
     // What could not be drawn, said for the class it concerns.

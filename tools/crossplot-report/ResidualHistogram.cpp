@@ -1,6 +1,7 @@
 #include "ResidualHistogram.h"
 
 #include "PickTrend.h"
+#include "PngFile.h"
 
 #include <QPixmap>
 #include <qwt_plot_grid.h>
@@ -71,5 +72,5 @@ bool ResidualHistogram::save(const QString &fileName)
     pixmap.fill(Qt::white);
     QwtPlotRenderer renderer;
     renderer.renderTo(this, pixmap);
-    return pixmap.save(fileName);
+    return PngFile::write(pixmap.toImage(), fileName);
 }

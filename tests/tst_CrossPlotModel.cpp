@@ -1,0 +1,186 @@
+#include "CrossPlotModel.h"
+#include "InputCheck.h"
+#include "TestSupport.h"
+
+#include <QtTest>
+
+namespace {
+
+// A model of param's file, loaded, its grid counted and its matrix built at point size 4, as a
+// window opened on it has them.
+CrossPlotFigures opened(CrossPlotModel &model)
+{
+    model.load();
+    model.buildGrid();
+    model.buildMatrix(4);
+    return model.figures();
+}
+
+QString cells(const DensityGrid::Result &grid)
+{
+    QStringList said;
+    for (int k = 0; k < grid.occupiedCount; ++k)
+        said << QStringLiteral("%1,%2:%3")
+                    .arg(grid.cells[k].offsetEdge)
+                    .arg(grid.cells[k].timeEdge)
+                    .arg(grid.cells[k].count);
+    return said.join(' ');
+}
+
+} // namespace
+
+class tst_CrossPlotModel : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    void cleanup() { qunsetenv("CROSSPLOT_MEMORY_AVAILABLE"); }
+
+    // The dialog's checks, in their order: the range before the file, opening before the header.
+    void inputCheck_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("minOffset");
+        QTest::addColumn<int>("maxOffset");
+        QTest::addColumn<QString>("message");
+        QVERIFY(writeFile(m_dir.filePath("good.fb"), fbBytes(0, 100)));
+        QVERIFY(writeFile(m_dir.filePath("equal.fb"), fbBytes(300, 300)));
+        const auto row = [this](const char *name, const char *file, int low, int high,
+                                const QString &message) {
+            QTest::newRow(name) << m_dir.filePath(file) << low << high << message;
+        };
+        row("range 0..0 and a good header", "good.fb", 0, 0, "");
+        row("range 0..1", "good.fb", 0, 1, "");
+        row("range 500..500 before a missing file", "none.fb", 500, 500,
+            "Error: the offset range is illegal.");
+        row("range 600..500", "good.fb", 600, 500, "Error: the offset range is illegal.");
+        row("missing file before its header", "none.fb", 0, 0,
+            "Error: fail to open the file: " + m_dir.filePath("none.fb"));
+        row("header 300..300", "equal.fb", 0, 0, "Error: the input file is illegal.");
+    }
+
+    void inputCheck()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, minOffset);
+        QFETCH(int, maxOffset);
+        CrossPlotParam param;
+        param.fbName = file;
+        param.minOffset = minOffset;
+        param.maxOffset = maxOffset;
+        const InputCheck check = InputCheck::of(param);
+        QTEST(check.message, "message");
+        QCOMPARE(check.passed(), check.message.isEmpty());
+    }
+
+    // One read for two classes gives each the figures and grid of a read of its own, and the sum
+    // of their grids is the grid of both classes read together.
+    void classesInOnePass_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("minOffset");
+        QTest::addColumn<int>("maxOffset");
+        QTest::addColumn<QString>("both"); // the Both figures, literally
+        QVector<FBPick> picks;
+        for (int i = 0; i < 5000; ++i)
+            picks.append({(i % 2 ? -1 : 1) * (i * 37 % 2000), float(i % 700) + 0.5f,
+                          i % 9 == 0 ? 2 + i % 3 : (i % 5 == 0 ? -1 : 1)});
+        // 5000 picks, and 1000 more records announced past the end: picks at 0 m, 0 ms.
+        QTest::newRow("classes mixed, records missing at the end")
+            << fbBytes(0, 2000, picks, 6000) << 0 << 0
+            << "{\"recordCount\": 6000, \"offsetLow\": 0, \"offsetHigh\": 2000, \"pickCount\": "
+               "6000, \"timeMax\": 799, \"cellCount\": 99500, \"densityMax\": 20, "
+               "\"matrixColumns\": 500, \"matrixRows\": 199}";
+        QTest::newRow("offset limits cut the zero picks out")
+            << fbBytes(0, 2000, picks, 6000) << 500 << 1500
+            << "{\"recordCount\": 6000, \"offsetLow\": 500, \"offsetHigh\": 1500, \"pickCount\": "
+               "2500, \"timeMax\": 799, \"cellCount\": 49750, \"densityMax\": 20, "
+               "\"matrixColumns\": 250, \"matrixRows\": 199}";
+        QTest::newRow("error picks only")
+            << fbBytes(0, 100, {{10, 30.0f, 2}, {20, 40.0f, 5}}) << 0 << 0
+            << "{\"recordCount\": 2, \"offsetLow\": 0, \"offsetHigh\": 100, \"pickCount\": 2, "
+               "\"timeMax\": 140, \"cellCount\": 875, \"densityMax\": 20, \"matrixColumns\": 25, "
+               "\"matrixRows\": 35}";
+    }
+
+    void classesInOnePass()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(int, minOffset);
+        QFETCH(int, maxOffset);
+        CrossPlotParam param;
+        param.fbName = m_dir.filePath("classes.fb");
+        param.minOffset = minOffset;
+        param.maxOffset = maxOffset;
+        QVERIFY(writeFile(param.fbName, file));
+        const auto withClass = [&](bool correct, bool error, bool all) {
+            CrossPlotParam p = param;
+            p.plotCorrectFB = correct;
+            p.plotErrorFB = error;
+            p.plotAllFB = all;
+            return p;
+        };
+        CrossPlotModel correct(withClass(true, false, false)), error(withClass(false, true, false));
+        CrossPlotModel::loadByClass(correct, error);
+        for (CrossPlotModel *split : {&correct, &error}) {
+            split->buildGrid();
+            split->buildMatrix(4);
+            CrossPlotModel alone(split->param());
+            QCOMPARE(opened(alone).toJsonLine(), split->figures().toJsonLine());
+            QCOMPARE(cells(split->grid()), cells(alone.grid()));
+        }
+        CrossPlotModel all(withClass(false, false, true));
+        const CrossPlotFigures together = opened(all);
+        QTEST(QString(together.toJsonLine()), "both");
+        const DensityGrid::Result sum = DensityGrid::sum(correct.grid(), error.grid(),
+                                                         all.offsetLow(), all.offsetHigh());
+        QCOMPARE(cells(sum), cells(all.grid()));
+        QCOMPARE((QVector<qint64>{sum.timeMax, sum.cellCount, sum.densityMax}),
+                 (QVector<qint64>{together.timeMax, together.cellCount, together.densityMax}));
+    }
+
+    // A matrix that memory refuses leaves the one built before; the next that fits replaces it.
+    // One pick in 0..100 at 37 ms: at point size 1 the matrix is 100 x 137 doubles and 137 row
+    // counts, 110,148 bytes.
+    void refusedMatrixKeepsTheLastOne_data()
+    {
+        QTest::addColumn<QByteArray>("memory");
+        QTest::addColumn<QString>("shown"); // columns x rows after sizes 4, 1 and 5, and notice
+        QTest::newRow("exactly enough") << QByteArray("110148") << "25x34 100x137 20x27 ";
+        QTest::newRow("one byte short")
+            << QByteArray("110147")
+            << "25x34 25x34 20x27 The density cannot be drawn at point size 1: its matrix of 100 "
+               "x 137 cells needs 107.57 KiB, and 107.57 KiB are available. A larger point "
+               "size or a narrower offset range would help.";
+    }
+
+    void refusedMatrixKeepsTheLastOne()
+    {
+        QFETCH(QByteArray, memory);
+        CrossPlotParam param;
+        param.fbName = m_dir.filePath("one.fb");
+        QVERIFY(writeFile(param.fbName, fbBytes(0, 100, {{10, 37.0f, 0}})));
+        CrossPlotModel model(param);
+        model.load();
+        model.buildGrid();
+        QStringList shown;
+        QString notice;
+        for (const int size : {4, 1, 5}) {
+            if (size == 1)
+                qputenv("CROSSPLOT_MEMORY_AVAILABLE", memory);
+            model.buildMatrix(size);
+            if (size == 1)
+                notice = model.notice();
+            qunsetenv("CROSSPLOT_MEMORY_AVAILABLE");
+            const DensityMatrix &matrix = model.matrix();
+            QCOMPARE(matrix.values.size(), matrix.columns * matrix.rows);
+            shown << QStringLiteral("%1x%2").arg(matrix.columns).arg(matrix.rows);
+        }
+        QVERIFY(model.notice().isEmpty());
+        QTEST(shown.join(' ') + ' ' + notice, "shown");
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_CrossPlotModel)
+#include "tst_CrossPlotModel.moc"
