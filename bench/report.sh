@@ -1,57 +1,76 @@
 #!/usr/bin/env bash
-# crossplot-report over 10 files of 2,000,000 records, against the 30 crossplot-render runs
-# (10 files x Correct, Error, Both) that it replaces, with and without the trend.
-# Usage: bench/report.sh [BUILD_DIR]   (RUNS=3 and BENCH_DIR=/tmp/crossplot-bench may be set)
+# crossplot-report against crossplot-render on the same files, in one run, page cache warm:
+#   - one file of 20,000,000 records (and of 100,000,000 unless BIG=0): the whole report with its
+#     defaults, and with --no-trend for the trend's own share, against one `crossplot-render -o`;
+#   - 30 files of 300,000 records: the report against one `crossplot-render FILES -o DIR/`.
+# Prints medians of wall and CPU time, their ratios and the peak memory of each.
+# Usage: bench/report.sh [BUILD_DIR]   (RUNS=3, BIG=1 and BENCH_DIR=/tmp/crossplot-bench may be set)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build}" && pwd)
 runs=${RUNS:-3}
 data=${BENCH_DIR:-/tmp/crossplot-bench}/report
-mkdir -p "$data/files"
+mkdir -p "$data/many"
 
 cmake --build "$build" --target fbgen crossplot-render crossplot-report >/dev/null
 
-files=()
-for k in $(seq 1 10); do
-    f="$data/files/line$k.fb"
-    [[ -f "$f" ]] || "$build/bin/fbgen" -q -n 2000000 -s "$k" "$f"
-    files+=("$f")
+big=(20000000)
+[[ "${BIG:-1}" == 1 ]] && big+=(100000000)
+for n in "${big[@]}"; do
+    [[ -f "$data/f$n.fb" ]] || "$build/bin/fbgen" -q -n "$n" -s 7 "$data/f$n.fb"
 done
-cat "${files[@]}" >/dev/null # warm the page cache
+many=()
+for k in $(seq 1 30); do
+    f="$data/many/line$k.fb"
+    [[ -f "$f" ]] || "$build/bin/fbgen" -q -n 300000 -s "$k" "$f"
+    many+=("$f")
+done
 
-# Wall and CPU (user + system) milliseconds of one command, output discarded: "wall cpu". The
-# machine may be shared, and CPU time is what other loads disturb least.
-ms() {
+# Wall ms, CPU ms (user + system) and peak KiB of one command, output discarded.
+measure() {
     local start end
     start=$(date +%s%N)
-    /usr/bin/time -f '%U %S' -o "$data/time.txt" "$@" >/dev/null 2>&1
+    /usr/bin/time -f '%U %S %M' -o "$data/time.txt" "$@" >/dev/null 2>&1
     end=$(date +%s%N)
-    echo "$(((end - start) / 1000000)) $(awk '{printf "%d", ($1 + $2) * 1000}' "$data/time.txt")"
+    echo "$(((end - start) / 1000000)) $(awk '{printf "%d %d", ($1 + $2) * 1000, $3}' "$data/time.txt")"
 }
 median() { tr ' ' '\n' | grep -v '^$' | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-render30() {
-    for f in "${files[@]}"; do
-        for type in correct error both; do
-            "$build/bin/crossplot-render" "$f" --type "$type" -o "$data/render.png"
+
+# Runs the named commands alternately, RUNS times, and prints one line per command.
+compare() {
+    local title=$1
+    shift
+    local -a names=("$@") walls=() cpus=() peaks=()
+    local i k w c p
+    for ((i = 0; i < runs; i++)); do
+        for ((k = 0; k < ${#names[@]}; k++)); do
+            local -n command=${names[k]}
+            read -r w c p < <(measure "${command[@]}")
+            walls[k]+="$w " cpus[k]+="$c " peaks[k]+="$p "
+            unset -n command
         done
+    done
+    echo "$title (medians of $runs runs, load average $(cut -d' ' -f1 /proc/loadavg)):"
+    printf '  %-40s %9s %9s %10s\n' "" "wall ms" "CPU ms" "peak KiB"
+    local base=
+    for ((k = 0; k < ${#names[@]}; k++)); do
+        local wall cpu peak
+        wall=$(echo "${walls[k]}" | median) cpu=$(echo "${cpus[k]}" | median)
+        peak=$(echo "${peaks[k]}" | median)
+        [[ -z "$base" ]] && base=$wall
+        printf '  %-40s %9s %9s %10s  %s\n' "${names[k]}" "$wall" "$cpu" "$peak" \
+            "$(awk -v a="$wall" -v b="$base" 'BEGIN {printf "%.2f x the first", a / b}')"
     done
 }
 
-wall_with=() wall_without=() wall_render=() cpu_with=() cpu_without=() cpu_render=()
-for ((i = 0; i < runs; i++)); do # alternate, so drift hits all alike
-    read -r w c < <(ms "$build/bin/crossplot-report" -o "$data/out" "${files[@]}")
-    wall_with+=("$w") cpu_with+=("$c")
-    read -r w c < <(ms "$build/bin/crossplot-report" --no-trend -o "$data/out-no-trend" "${files[@]}")
-    wall_without+=("$w") cpu_without+=("$c")
-    read -r w c < <(ms bash -c "$(declare -p files build data); $(declare -f render30); render30")
-    wall_render+=("$w") cpu_render+=("$c")
+for n in "${big[@]}"; do
+    cat "$data/f$n.fb" >/dev/null
+    render=("$build/bin/crossplot-render" "$data/f$n.fb" -o "$data/render.png")
+    report=("$build/bin/crossplot-report" -o "$data/out" "$data/f$n.fb")
+    report_no_trend=("$build/bin/crossplot-report" --no-trend -o "$data/out" "$data/f$n.fb")
+    compare "one file of $n records" render report report_no_trend
 done
-m() { echo "$*" | median; }
-echo "10 files of 2,000,000 records, medians of $runs runs (load average $(cut -d' ' -f1 /proc/loadavg)):"
-printf '  %-46s %9s %9s\n' "" "wall ms" "CPU ms"
-printf '  %-46s %9s %9s\n' "crossplot-report (with the trend)" "$(m "${wall_with[*]}")" "$(m "${cpu_with[*]}")" \
-    "crossplot-report --no-trend" "$(m "${wall_without[*]}")" "$(m "${cpu_without[*]}")" \
-    "30 x crossplot-render (10 files x 3 classes)" "$(m "${wall_render[*]}")" "$(m "${cpu_render[*]}")"
-
-/usr/bin/time -f '%M' -o "$data/rss.txt" "$build/bin/crossplot-report" -o "$data/out" "${files[0]}" >/dev/null 2>&1
-echo "  peak RSS of a report over one file: $(cat "$data/rss.txt") KiB"
+cat "${many[@]}" >/dev/null
+render=("$build/bin/crossplot-render" "${many[@]}" -o "$data/pngs/")
+report=("$build/bin/crossplot-report" -o "$data/out" "${many[@]}")
+compare "30 files of 300,000 records" render report

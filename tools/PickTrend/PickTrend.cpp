@@ -10,8 +10,7 @@
 #include <vector>
 
 PickTrend::PickTrend(int offsetLow, int binWidth, int suspectMs)
-    : m_offsetLow(offsetLow), m_binWidth(qMax(1, binWidth)), m_suspectMs(suspectMs),
-      m_histogram((HistogramHigh - HistogramLow) / HistogramBin, 0)
+    : m_offsetLow(offsetLow), m_binWidth(qMax(1, binWidth)), m_suspectMs(suspectMs)
 {
 }
 
@@ -42,8 +41,7 @@ bool PickTrend::fit(const FBPicks &picks)
     m_judgedBins.clear();
     m_medianAt.clear();
     m_error.clear();
-    m_judged = m_early = m_late = m_below = m_above = 0;
-    m_histogram.fill(0);
+    m_total = Judgement();
     // Bins reach as far as the picks do, not as far as the header's window, which a forged
     // header can stretch to the whole int range.
     const int stored = qMin(picks.offsets.size(), picks.fbTimes.size());
@@ -199,7 +197,7 @@ bool PickTrend::median(qint64 bin, int *time) const
 }
 
 void PickTrend::take(int offset, int time, qint64 record, int fbClass, qint64 count,
-                     const OnSuspect &onSuspect)
+                     Judgement &into, const OnSuspect &onSuspect) const
 {
     int trend = 0;
     const qint64 metre = qAbs(qint64(offset)) - m_offsetLow;
@@ -210,36 +208,53 @@ void PickTrend::take(int offset, int time, qint64 record, int fbClass, qint64 co
     } else if (!median(binOf(offset), &trend)) {
         return;
     }
-    m_judged += count;    const qint64 residual = qint64(time) - trend;
+    into.judged += count;
+    const qint64 residual = qint64(time) - trend;
     if (residual < HistogramLow)
-        m_below += count;
+        into.below += count;
     else if (residual >= HistogramHigh)
-        m_above += count;
+        into.above += count;
     else
-        m_histogram[int((residual - HistogramLow) / HistogramBin)] += count;
+        into.histogram[int((residual - HistogramLow) / HistogramBin)] += count;
     if (residual >= -m_suspectMs && residual <= m_suspectMs)
         return;
-    (residual < 0 ? m_early : m_late) += count;
+    (residual < 0 ? into.early : into.late) += count;
     // Zero picks are suspect only where they are at most half of their bin, so this stays
     // within the stored picks' number.
     for (qint64 k = 0; onSuspect && k < count; ++k)
         onSuspect(Suspect{int(record + k), offset, time, fbClass, residual});
 }
 
-void PickTrend::judge(const FBPickBlock &block, const OnSuspect &onSuspect)
+void PickTrend::judge(const FBPickBlock &block, Judgement &into, const OnSuspect &onSuspect) const
 {
     for (int i = 0; i < block.count; ++i)
-        take(block.offsets[i], block.fbTimes[i], block.records[i], block.classes[i], 1,
+        take(block.offsets[i], block.fbTimes[i], block.records[i], block.classes[i], 1, into,
              onSuspect);
+}
+
+void PickTrend::add(const Judgement &judgement)
+{
+    m_total.judged += judgement.judged;
+    m_total.early += judgement.early;
+    m_total.late += judgement.late;
+    m_total.below += judgement.below;
+    m_total.above += judgement.above;
+    for (int k = 0; k < HistogramCells; ++k)
+        m_total.histogram[k] += judgement.histogram.at(k);
+}
+
+void PickTrend::judge(const FBPickBlock &block, const OnSuspect &onSuspect)
+{
+    judge(block, m_total, onSuspect);
 }
 
 void PickTrend::judgeZeroPicks(qint64 count, qint64 record, const OnSuspect &onSuspect)
 {
     if (count > 0)
-        take(0, 0, record, 0, count, onSuspect);
+        take(0, 0, record, 0, count, m_total, onSuspect);
 }
 
 double PickTrend::suspectShare() const
 {
-    return m_judged == 0 ? 0.0 : 100.0 * double(suspectCount()) / double(m_judged);
+    return m_total.judged == 0 ? 0.0 : 100.0 * double(suspectCount()) / double(m_total.judged);
 }

@@ -18,6 +18,7 @@ public:
     static constexpr int HistogramLow = -200; // residual histogram range, ms
     static constexpr int HistogramHigh = 200;
     static constexpr int HistogramBin = 2;
+    static constexpr int HistogramCells = (HistogramHigh - HistogramLow) / HistogramBin;
 
     struct Suspect
     {
@@ -42,6 +43,20 @@ public:
     void judge(const FBPickBlock &block, const OnSuspect &onSuspect = {});
     void judgeZeroPicks(qint64 count, qint64 record, const OnSuspect &onSuspect = {});
 
+    // What judging counts. Blocks can be judged into judgements of their own on several threads
+    // at once, and the judgements added up in file order after.
+    struct Judgement
+    {
+        qint64 judged = 0;
+        qint64 early = 0;
+        qint64 late = 0;
+        qint64 below = 0;
+        qint64 above = 0;
+        QVector<qint64> histogram = QVector<qint64>(HistogramCells, 0);
+    };
+    void judge(const FBPickBlock &block, Judgement &into, const OnSuspect &onSuspect) const;
+    void add(const Judgement &judgement);
+
     QString error() const { return m_error; }
     int binCount() const { return int(m_medians.size()); }
     // The lower median of bin b's times; false for a bin of fewer than MinBinPicks picks.
@@ -49,16 +64,16 @@ public:
     int binWidth() const { return m_binWidth; }
     int offsetLow() const { return m_offsetLow; }
 
-    qint64 judgedCount() const { return m_judged; }
-    qint64 suspectCount() const { return m_early + m_late; }
-    qint64 suspectEarly() const { return m_early; }
-    qint64 suspectLate() const { return m_late; }
+    qint64 judgedCount() const { return m_total.judged; }
+    qint64 suspectCount() const { return m_total.early + m_total.late; }
+    qint64 suspectEarly() const { return m_total.early; }
+    qint64 suspectLate() const { return m_total.late; }
     double suspectShare() const;
     // Judged residuals per HistogramBin ms from HistogramLow on; those outside the range are
     // counted in below() and above().
-    const QVector<qint64> &histogram() const { return m_histogram; }
-    qint64 below() const { return m_below; }
-    qint64 above() const { return m_above; }
+    const QVector<qint64> &histogram() const { return m_total.histogram; }
+    qint64 below() const { return m_total.below; }
+    qint64 above() const { return m_total.above; }
 
 private:
     static constexpr qint64 MaxSparseBins = 1 << 20;
@@ -70,8 +85,8 @@ private:
     qint64 binOf(int offset) const;
     template <typename Visit> void forEachPick(const FBPicks &picks, Visit visit) const;
     // count picks alike at this offset and time, whose records start at record.
-    void take(int offset, int time, qint64 record, int fbClass, qint64 count,
-              const OnSuspect &onSuspect);
+    void take(int offset, int time, qint64 record, int fbClass, qint64 count, Judgement &into,
+              const OnSuspect &onSuspect) const;
     void medianByCounts(const FBPicks &picks, qint64 zeros, qint64 zeroBin, int earliest,
                         qint64 span);
     void medianBySort(const FBPicks &picks, qint64 zeros, qint64 zeroBin, qint64 kept);
@@ -85,10 +100,5 @@ private:
     std::vector<bool> m_judgedBins; // bins of at least MinBinPicks picks
     std::vector<int> m_medianAt;    // per metre from m_offsetLow on, NotJudged outside judged bins
     QString m_error;
-    qint64 m_judged = 0;
-    qint64 m_early = 0;
-    qint64 m_late = 0;
-    QVector<qint64> m_histogram;
-    qint64 m_below = 0;
-    qint64 m_above = 0;
+    Judgement m_total;
 };

@@ -260,13 +260,11 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
         figures.csv.clear();
         return;
     }
-    // Formatted by hand into one block of a fixed size: a noisy survey has suspects by the
-    // hundred thousand.
-    QByteArray buffer("record,offset,time,class,residual\n");
-    constexpr int Block = 1 << 20;
+    // The suspects of each block are formatted on the worker thread that scanned it, into the
+    // block's slot, and written in file order: a noisy survey has suspects by the million, and
+    // their lines were most of the trend's time. A slot holds one block's lines at most.
     constexpr int LineMax = 5 * 21;
-    buffer.reserve(Block + LineMax);
-    const auto write = [&](const PickTrend::Suspect &pick) {
+    const auto format = [](const PickTrend::Suspect &pick, QByteArray &to) {
         char line[LineMax];
         char *end = line;
         for (const qint64 value :
@@ -276,11 +274,7 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
         }
         end = std::to_chars(end, line + LineMax, pick.residual).ptr;
         *end++ = '\n';
-        buffer.append(line, int(end - line));
-        if (buffer.size() >= Block) {
-            csv.write(buffer);
-            buffer.resize(0); // keeps the reserved block
-        }
+        to.append(line, int(end - line));
     };
     FBPickFilter filter;
     filter.minOffset = m_options.minOffset;
@@ -289,9 +283,28 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
     FBLoader loader(path, filter);
     FBPicks header;
     loader.readHeader(header);
-    loader.readBlocks([&](const FBPickBlock &block) { trend.judge(block, write); });
+    struct Slot
+    {
+        PickTrend::Judgement judgement;
+        QByteArray lines;
+    };
+    std::vector<Slot> perSlot(size_t(loader.slotCount()));
+    csv.write("record,offset,time,class,residual\n");
+    loader.readBlocks(
+        [&](const FBPickBlock &block, int slot) {
+            Slot &mine = perSlot[size_t(slot)];
+            mine.judgement = PickTrend::Judgement();
+            mine.lines.resize(0); // keeps its capacity
+            trend.judge(block, mine.judgement,
+                        [&](const PickTrend::Suspect &pick) { format(pick, mine.lines); });
+        },
+        [&](const FBPickBlock &, int slot) {
+            trend.add(perSlot[size_t(slot)].judgement);
+            csv.write(perSlot[size_t(slot)].lines);
+        });
+    QByteArray buffer;
     trend.judgeZeroPicks(loader.zeroPicks(), qint64(header.recordCount) - loader.zeroPicks(),
-                         write);
+                         [&](const PickTrend::Suspect &pick) { format(pick, buffer); });
     csv.write(buffer);
     if (!csv.commit()) {
         figures.error = tr("cannot write %1: %2").arg(csv.fileName(), csv.errorString());

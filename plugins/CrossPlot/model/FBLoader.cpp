@@ -104,22 +104,25 @@ public:
             buffers.emplace_back(new Block(blockRecords, details));
     }
 
-    // Runs the workers and calls store(block) on this thread for every block in file order;
-    // the workers call prepare() between their blocks.
-    template <typename Store, typename Prepare> void run(Store store, Prepare prepare)
+    // Runs the workers and calls store(block, slot) on this thread for every block in file
+    // order; the workers call work(block, slot) on each block they scanned, and prepare()
+    // between their blocks. slot is the block's buffer.
+    template <typename Store, typename Work, typename Prepare>
+    void run(Store store, Work &work, Prepare prepare)
     {
         QThreadPool pool;
         pool.setMaxThreadCount(workers);
         for (int w = 0; w < workers; ++w)
-            pool.start([this, w, &prepare] { work(w, prepare); });
+            pool.start([this, w, &work, &prepare] { scan(w, work, prepare); });
         for (qint64 b = 0; b < blocks; ++b) {
-            Block &block = *buffers[size_t(b % qint64(buffers.size()))];
+            const int slot = int(b % qint64(buffers.size()));
+            Block &block = *buffers[size_t(slot)];
             {
                 QMutexLocker locker(&mutex);
                 while (!(block.index == b && block.ready))
                     changed.wait(&mutex);
             }
-            store(block);
+            store(block, slot);
             QMutexLocker locker(&mutex);
             block.index = -1;
             block.ready = false;
@@ -129,10 +132,11 @@ public:
     }
 
 private:
-    template <typename Prepare> void work(int worker, Prepare &prepare)
+    template <typename Work, typename Prepare> void scan(int worker, Work &work, Prepare &prepare)
     {
         for (qint64 b = worker; b < blocks; b += workers) {
-            Block &block = *buffers[size_t(b % qint64(buffers.size()))];
+            const int slot = int(b % qint64(buffers.size()));
+            Block &block = *buffers[size_t(slot)];
             {
                 QMutexLocker locker(&mutex);
                 while (block.index != -1)
@@ -141,6 +145,8 @@ private:
             }
             block.fill(reader, scanner, b * blockRecords,
                        int(qMin<qint64>(blockRecords, records - b * blockRecords)));
+            if (work)
+                work(block.picks, slot);
             {
                 QMutexLocker locker(&mutex);
                 block.ready = true;
@@ -243,7 +249,7 @@ void FBLoader::readRecords(FBPicks &picks, const std::function<void(int)> &progr
     const qint64 onFile = recordsToRead();
     const bool none = FBRecordScanner(d->offsetLow, d->offsetHigh, d->filter).acceptsNothing();
     FBPickStore store(picks, none ? 0 : onFile, d->pickLimit, d->filter.keepDetails);
-    read([&store](const FBPickBlock &block) { store.append(block); },
+    read({}, [&store](const FBPickBlock &block, int) { store.append(block); },
          [&store] { store.prepareAhead(); }, progress);
     store.addZeroPicks(d->zeroPicks);
 }
@@ -252,7 +258,18 @@ void FBLoader::readBlocks(const std::function<void(const FBPickBlock &)> &take,
                           const std::function<void(int)> &progress,
                           const std::function<void()> &prepare)
 {
-    read(take, prepare, progress);
+    read({}, [&take](const FBPickBlock &block, int) { take(block); }, prepare, progress);
+}
+
+void FBLoader::readBlocks(const Work &work, const Work &take,
+                          const std::function<void(int)> &progress)
+{
+    read(work, take, {}, progress);
+}
+
+int FBLoader::slotCount() const
+{
+    return 2 * d->threads;
 }
 
 qint64 FBLoader::zeroPicks() const
@@ -265,8 +282,8 @@ qint64 FBLoader::recordsToRead() const
     return qMin<qint64>(qMax(0, d->recordCount), d->reader.recordsOnFile());
 }
 
-void FBLoader::read(const std::function<void(const FBPickBlock &)> &take,
-                    const std::function<void()> &prepare, const std::function<void(int)> &progress)
+void FBLoader::read(const Work &work, const Work &take, const std::function<void()> &prepare,
+                    const std::function<void(int)> &progress)
 {
     // A negative count announces no records; the header word itself is left as read.
     const qint64 announced = qMax(0, d->recordCount);
@@ -283,17 +300,20 @@ void FBLoader::read(const std::function<void(const FBPickBlock &)> &take,
         for (qint64 first = 0; first < onFile; first += blockRecords) {
             const int count = int(qMin<qint64>(blockRecords, onFile - first));
             block.fill(d->reader, scanner, first, count);
-            take(block.picks);
+            if (work)
+                work(block.picks, 0);
+            take(block.picks, 0);
             ticker.advance(count);
         }
     } else {
         BlockPipeline pipeline(d->reader, scanner, onFile, blockRecords, d->threads,
                                d->filter.keepDetails);
         pipeline.run(
-            [&](const Block &block) {
-                take(block.picks);
+            [&](const Block &block, int slot) {
+                take(block.picks, slot);
                 ticker.advance(block.records);
             },
+            work,
             [&prepare] {
                 if (prepare)
                     prepare();

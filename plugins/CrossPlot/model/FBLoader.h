@@ -101,6 +101,15 @@ public:
     void readBlocks(const std::function<void(const FBPickBlock &)> &take,
                     const std::function<void(int)> &progress = {},
                     const std::function<void()> &prepare = {});
+    // As readBlocks, and work(block, slot) runs first on the worker thread that scanned the
+    // block (on the calling thread with one thread); slot, 0 ... slotCount() - 1, names the
+    // block's buffer until take(block, slot) has returned, so that work can leave its results
+    // of the block there for take. For readers whose work per pick is worth sharing out.
+    using Work = std::function<void(const FBPickBlock &, int slot)>;
+    void readBlocks(const Work &work, const Work &take,
+                    const std::function<void(int)> &progress = {});
+    int slotCount() const;
+
     // Accepted records past the end of the file in the last readBlocks.
     qint64 zeroPicks() const;
     // After readHeader: the records that the header announces and the file holds.
@@ -123,8 +132,8 @@ public:
 
 private:
     Q_DISABLE_COPY(FBLoader)
-    void read(const std::function<void(const FBPickBlock &)> &take,
-              const std::function<void()> &prepare, const std::function<void(int)> &progress);
+    void read(const Work &work, const Work &take, const std::function<void()> &prepare,
+              const std::function<void(int)> &progress);
     struct Private;
     Private *d;
 };
