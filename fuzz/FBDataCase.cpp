@@ -1,5 +1,6 @@
 #include "FBDataCase.h"
 
+#include "CrossPlotModel.h"
 #include "DensityGrid.h"
 #include "FBHeader.h"
 #include "FBLoader.h"
@@ -147,8 +148,13 @@ QString FBDataCase::run(const QByteArray &input)
             return QStringLiteral("pick outside the offset window");
     }
 
-    const DensityGrid::Result grid = DensityGrid::build(
-        picks.offsets, picks.fbTimes, picks.offsetLow, picks.offsetHigh, picks.zeroPicks);
+    // The grid and the matrices as a window's model builds them from these picks.
+    CrossPlotParam param;
+    param.fbName = path;
+    CrossPlotModel model(param);
+    model.setPicks(picks);
+    model.buildGrid();
+    const DensityGrid::Result &grid = model.grid();
     if (grid.timeMax < DensityGrid::TimeMargin || grid.occupiedCount < 0 ||
         grid.occupiedCount > grid.cellCount || (grid.occupiedCount > 0 && !grid.cells) ||
         (grid.refusedBytes > 0 && grid.occupiedCount > 0))
@@ -173,11 +179,14 @@ QString FBDataCase::run(const QByteArray &input)
         return QStringLiteral("density scale");
 
     for (int pointSize : {4, 20, extraPointSize}) {
-        const DensityMatrix matrix =
-            DensityGrid::resample(grid, picks.offsetLow, picks.offsetHigh, pointSize);
-        if (matrix.columns < 0 || matrix.rows < 0 ||
-            (matrix.refusedBytes > 0 && !matrix.values.isEmpty()) ||
-            (matrix.refusedBytes == 0 &&
+        // A refused matrix leaves the one before, which is whole like any other; a built one
+        // says nothing.
+        const bool built = model.buildMatrix(pointSize);
+        const DensityMatrix &matrix = model.matrix();
+        if (matrix.columns < 0 || matrix.rows < 0 || matrix.refusedBytes != 0 ||
+            (built && model.figures().notices.size() > (grid.refusedBytes > 0 ? 1 : 0) +
+                                                          (picks.droppedPicks > 0 ? 1 : 0)) ||
+            (!matrix.values.isEmpty() &&
              matrix.values.size() != qint64(matrix.columns) * matrix.rows))
             return QStringLiteral("matrix size at point size %1").arg(pointSize);
         for (double value : matrix.values) {
