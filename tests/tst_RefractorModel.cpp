@@ -140,7 +140,7 @@ private slots:
             const double to = k + 1 < planted.size()
                                   ? planted.at(k + 1).section(':', 1, 1).toDouble()
                                   : fitted.last().toOffset;
-            const double tolerance = (k == 0 || to - from >= 300 ? 0.02 : 0.05) * velocity;
+            const double tolerance = (to - from >= 300 ? 0.02 : 0.05) * velocity;
             QVERIFY2(qAbs(fitted.at(k).velocity - velocity) <= tolerance, qPrintable(said(model)));
             if (k > 0)
                 QVERIFY2(qAbs(fitted.at(k).fromOffset - from) <= 30, qPrintable(said(model)));
