@@ -153,6 +153,39 @@ private slots:
         QVERIFY(trend.medianAbsResidual < 10.0);
     }
 
+    // Files through the whole path that give no model, or fewer layers than their times bend.
+    void edgeFiles_data()
+    {
+        QTest::addColumn<QString>("survey"); // fbgen's arguments, or picks as offset:count ...
+        QTest::addColumn<QString>("model");  // the layer count, or the reason for none
+        QTest::newRow("all picks in three bins")
+            << "100:5000 200:5000 300:5000" << "too few judged trend bins (3 of at least 10): "
+                                               "no refractor model";
+        QTest::newRow("ten bins of 19 picks and two of 20")
+            << "15:19 25:19 35:19 45:19 55:19 65:19 75:19 85:19 95:19 105:19 115:20 125:20"
+            << "too few judged trend bins (2 of at least 10): no refractor model";
+        // Raw slopes would give 3000 m/s, then 2000 m/s: one layer instead.
+        QTest::newRow("a slower layer below") << "--layers 3000,2000:1500 -n 200000" << "1";
+    }
+
+    void edgeFiles()
+    {
+        QFETCH(QString, survey);
+        const QString file = m_dir.filePath("edge.fb");
+        if (survey.startsWith("--")) {
+            QCOMPARE(runBuiltTool("fbgen", survey + " " + file, m_dir.path()).exitCode, 0);
+        } else {
+            QVector<FBPick> picks;
+            for (const QString &group : survey.split(' '))
+                for (int k = 0; k < group.section(':', 1).toInt(); ++k)
+                    picks.append({group.section(':', 0, 0).toInt(), 100.0f + k % 7, 0});
+            QVERIFY(writeFile(file, fbBytes(0, 3000, picks)));
+        }
+        RefractorModel model;
+        judgedBins(file, &model);
+        QTEST(model.isValid() ? QString::number(model.layers().size()) : model.reason(), "model");
+    }
+
     // Bins given directly: 10 m wide, from 5 m on, weight 100, time rising from 10 ms by the
     // slopes given in ms per m each from its offset on.
     void edges_data()
