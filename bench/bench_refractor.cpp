@@ -11,6 +11,7 @@
 #include "FBSynth.h"
 #include "PickTrend.h"
 #include "RefractorModel.h"
+#include "RefractorTally.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -89,7 +90,7 @@ int main(int argc, char *argv[])
     const QString file = QStringLiteral("/tmp/bench_refractor_%1.fb").arg(app.applicationPid());
 
     int passBins = 0, passPicks = 0;
-    std::vector<double> binMs, binCpuMs, pickMs;
+    std::vector<double> binMs, binCpuMs, pickMs, tallyNs;
     for (int s = 0; s < surveys; ++s) {
         // A survey within the acceptance envelope.
         std::mt19937_64 random(quint64(firstSeed + s));
@@ -170,6 +171,22 @@ int main(int argc, char *argv[])
         model.fit(bins, low, high);
         const Outcome byBins = check(model, options, timer.nsecsElapsed() / 1e6);
         binCpuMs.push_back(cpuMs() - cpuStart);
+        // The per-pick figures, as the trend's pass over the judged Correct picks feeds them.
+        if (model.isValid()) {
+            RefractorTally tally(model);
+            qint64 fed = 0;
+            timer.restart();
+            for (int i = 0; i < picks.offsets.size(); ++i) {
+                int time = 0;
+                if (!FBRecord::isErrorClass(picks.classes.at(i)) &&
+                    trend.median((std::abs(picks.offsets.at(i)) - picks.offsetLow) / 10, &time)) {
+                    tally.add(picks.offsets.at(i), picks.fbTimes.at(i));
+                    ++fed;
+                }
+            }
+            tally.medianAbsResidual();
+            tallyNs.push_back(double(timer.nsecsElapsed()) / double(qMax<qint64>(1, fed)));
+        }
         passBins += byBins.pass;
         binMs.push_back(byBins.ms);
         QString line = QString::asprintf("%3d %s %6lld rec noise %.1f wild %.3f err %.3f "
@@ -200,6 +217,8 @@ int main(int argc, char *argv[])
                 binMs.empty() ? 0.0 : *std::max_element(binMs.begin(), binMs.end()),
                 median(binCpuMs),
                 binCpuMs.empty() ? 0.0 : *std::max_element(binCpuMs.begin(), binCpuMs.end()));
+    std::printf("tally: median %.1f ns per judged pick, with the trend's lookup\n",
+                median(tallyNs));
     if (alsoPicks)
         std::printf("picks: %d of %d pass; fit median %.0f ms, max %.0f ms\n", passPicks, surveys,
                     median(pickMs),

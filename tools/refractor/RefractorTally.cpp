@@ -5,19 +5,26 @@
 #include <cmath>
 
 RefractorTally::RefractorTally(const RefractorModel &model)
-    : m_model(model), m_layerCounts(model.layers().size(), 0), m_histogram(Steps, 0)
+    : m_layerCounts(model.layers().size(), 0), m_histogram(Steps, 0)
 {
+    for (const RefractorModel::Layer &layer : model.layers())
+        m_lines.append({layer.toOffset, layer.intercept, 1000.0 / layer.velocity});
 }
 
 void RefractorTally::add(int offset, int time, qint64 count)
 {
-    const int layer = m_model.layerAt(offset);
-    // A tally made before its model was fitted has no layers to count in.
-    if (layer < 0 || layer >= m_layerCounts.size() || count <= 0)
+    // As RefractorModel::layerAt and timeAt, without a division per pick.
+    const double x = std::abs(double(offset));
+    int layer = 0;
+    while (layer + 1 < m_lines.size() && x >= m_lines.at(layer).to)
+        ++layer;
+    // A model without layers has nothing to count in.
+    if (m_lines.isEmpty() || count <= 0)
         return;
     m_layerCounts[layer] += count;
     m_total += count;
-    const double residual = std::abs(double(time) - m_model.timeAt(offset));
+    const Line &line = m_lines.at(layer);
+    const double residual = std::abs(double(time) - (line.intercept + line.slope * x));
     if (residual < Steps * Step)
         m_histogram[int(residual / Step)] += count;
     else

@@ -16,7 +16,7 @@ public:
     static constexpr double Step = 0.05;
     static constexpr int Steps = 20000;
 
-    // Made once the model is fitted, which must outlive the tally.
+    // Takes the layers of a fitted model.
     explicit RefractorTally(const RefractorModel &model);
 
     // count picks alike at this offset (either sign) and time, ms.
@@ -29,7 +29,13 @@ public:
     double medianAbsResidual() const;
 
 private:
-    const RefractorModel &m_model;
+    struct Line
+    {
+        double to;        // the layer's toOffset
+        double intercept; // ms
+        double slope;     // ms per m
+    };
+    QVector<Line> m_lines;
     QVector<qint64> m_layerCounts;
     QVector<qint64> m_histogram;
     qint64 m_beyond = 0;
