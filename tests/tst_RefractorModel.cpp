@@ -183,8 +183,9 @@ private slots:
                                    "model";
         QTest::newRow("10 bins bent in the middle: two layers of 5 bins")
             << 10 << "0.5 0.25@50" << "2000 4000@50 | 10";
-        QTest::newRow("falling times") << 50 << "-0.2" << "the trend does not rise with offset: "
-                                                          "no refractor model";
+        for (const char *slope : {"-0.2", "0.009"}) // falling, or flatter than 100 km/s
+            QTest::newRow(slope) << 50 << slope
+                                 << "the trend does not rise with offset: no refractor model";
         // The second layer is slower: its slope would give a decreasing velocity, so the two
         // merge into one line, of a velocity between theirs (1667 and 2000 m/s) that meets the
         // third layer a little past its crossover; the third layer's 5000 m/s is kept.

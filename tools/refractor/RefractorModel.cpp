@@ -18,7 +18,8 @@ using Bin = RefractorModel::Bin;
 // its cost does not grow with a fine trend bin or a long spread.
 constexpr int MaxSearchPoints = 120;
 // The points at most that the model is fitted to: more bins are grouped, which bounds the time
-// of the fit (about 15 ms for 300 points) whatever the spread and the trend's bin.
+// of the fit (about 8 ms of processor time for 300 points, 12 ms for 400) whatever the spread
+// and the trend's bin.
 constexpr int MaxFitPoints = 400;
 // The margin by which one more layer must improve the model, in two parts. It must lower the
 // weighted mean absolute misfit by LayerGain, and its velocity must differ from each
@@ -37,6 +38,9 @@ constexpr double LayerContrast = 1.25;
 // average out instead of pinning each line to two of them (over a layer of 100 m that alone
 // moves a velocity by 5 %).
 constexpr double HuberMs = 1.0;
+// The least slope of a layer, ms per m: 100 km/s, ten times any rock's velocity. Flatter times
+// are no refraction, and would give velocities without bound.
+constexpr double MinSlope = 0.01;
 constexpr double Infinite = std::numeric_limits<double>::infinity();
 
 struct Fit
@@ -343,15 +347,14 @@ public:
     }
 
     // The crossover between the first two layers whose velocities do not increase (whose
-    // slopes do not fall), or before a last layer whose slope is not positive; -1 when all is
-    // well.
+    // slopes do not fall), or before a last layer flatter than MinSlope; -1 when all is well.
     int badCrossover(const Fit &fit) const
     {
         const std::vector<double> slopes = m_regression.slopes(fit.params);
         for (size_t k = 0; k + 1 < slopes.size(); ++k)
             if (!(slopes[k + 1] < slopes[k]))
                 return int(k);
-        return slopes.back() > 0.0 ? -1 : int(slopes.size()) - 2;
+        return slopes.back() >= MinSlope ? -1 : int(slopes.size()) - 2;
     }
 
     // The refined model from crossovers, two layers merged into one wherever their slopes would
@@ -362,8 +365,8 @@ public:
             Fit fit = refine(crossovers, reach);
             if (!std::isfinite(fit.cost))
                 return fit;
-            // A single line falling with offset has no velocity: no model.
-            if (!(fit.params[1] > 0.0)) {
+            // A first line that does not rise has no velocity, nor have those after it.
+            if (!(m_regression.slopes(fit.params).front() >= MinSlope)) {
                 fit.cost = Infinite;
                 return fit;
             }
