@@ -24,7 +24,7 @@ struct FBSynthOptions
     int maxOffset = 3000;              // receivers reach this far on both sides, metres
     double noise = 4.0;                // Gaussian pick noise, ms (standard deviation)
     double staticAmplitude = 20.0;     // per-shot statics, uniform in +-this, ms
-    double wildShare = 0.0;            // picks of a correct class whose times are far off
+    double wildShare = 0.0;            // correct-class picks 150 ms early to 400 ms late
 
     // A planted model instead of the default direct wave and two refractors: 1..4 layers in
     // order of offset, the first break t = intercept + 1000 * x / v of the layer at |offset|

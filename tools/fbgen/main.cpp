@@ -66,7 +66,8 @@ int main(int argc, char *argv[])
         QStringLiteral("ms"), QStringLiteral("20"));
     const QCommandLineOption wildOption(
         QStringLiteral("wild-share"),
-        QStringLiteral("Share of picks of a correct class with wild times (default 0)."),
+        QStringLiteral("Share of picks of a correct class with wild times, from 150 ms early to "
+                       "400 ms late (default 0)."),
         QStringLiteral("f"), QStringLiteral("0"));
     const QCommandLineOption countOption(QStringLiteral("header-count"),
                                          QStringLiteral("Forge the header's record count."),
