@@ -61,6 +61,9 @@ public:
     HingeRegression(const std::vector<Bin> &bins, double origin, double scale)
         : m_bins(bins), m_origin(origin), m_scale(scale)
     {
+        m_u.reserve(bins.size());
+        for (const Bin &bin : bins)
+            m_u.push_back(u(bin.offset));
     }
 
     double x(double u) const { return m_origin + u * m_scale; }
@@ -83,7 +86,7 @@ public:
                 basis[j + 2] = std::max(0.0, ui - cu[j]);
         };
         const auto residual = [&](int i, const std::vector<double> &q) {
-            fill(u(m_bins[size_t(i)].offset));
+            fill(m_u[size_t(i)]);
             double model = 0.0;
             for (int k = 0; k < p; ++k)
                 model += q[size_t(k)] * basis[size_t(k)];
@@ -100,7 +103,7 @@ public:
                 if (iteration > 0)
                     w /= std::max(HuberMs, std::abs(residual(i, params)));
                 else
-                    fill(u(m_bins[size_t(i)].offset));
+                    fill(m_u[size_t(i)]);
                 for (int r = 0; r < p; ++r) {
                     for (int c = r; c < p; ++c)
                         normal[size_t(r * (p + 1) + c)] += w * basis[size_t(r)] * basis[size_t(c)];
@@ -186,6 +189,7 @@ private:
     const std::vector<Bin> &m_bins;
     double m_origin;
     double m_scale;
+    std::vector<double> m_u; // each bin's scaled offset
 };
 
 // The weighted median of values with weights, by sorting a copy.
