@@ -240,6 +240,7 @@ private slots:
                             "110,\"pickCount\":3,\"toOffset\":1000,\"velocity\":4000}],"
                             "\"medianAbsResidual\":1}"));
         QCOMPARE(model.timeAt(-2000), 610.0);
+        QVERIFY(model.toJson(RefractorTally(model))["medianAbsResidual"].isNull());
         RefractorModel none;
         none.fit(input.mid(0, 3), 0, 30);
         QVERIFY(none.toJson(RefractorTally(none)).isNull());

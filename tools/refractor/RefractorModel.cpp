@@ -523,5 +523,8 @@ QJsonValue RefractorModel::toJson(const RefractorTally &tally) const
                                   {"toOffset", std::round(layer.toOffset)},
                                   {"pickCount", tally.pickCount(k)}});
     }
-    return QJsonObject{{"layers", layers}, {"medianAbsResidual", tenth(tally.medianAbsResidual())}};
+    // No picks tallied, no median: null rather than a residual of 0.
+    const QJsonValue median =
+        tally.total() > 0 ? QJsonValue(tenth(tally.medianAbsResidual())) : QJsonValue();
+    return QJsonObject{{"layers", layers}, {"medianAbsResidual", median}};
 }

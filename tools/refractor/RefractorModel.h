@@ -52,7 +52,8 @@ public:
     int layerAt(double offset) const;
 
     // {"layers": [{velocity, intercept, fromOffset, toOffset, pickCount}], "medianAbsResidual"}
-    // with the tally's per-pick figures, or null without a model.
+    // with the tally's per-pick figures (the median null without picks), or null without a
+    // model. Velocities and intercepts to 0.1, offsets in whole metres.
     QJsonValue toJson(const RefractorTally &tally) const;
 
 private:
