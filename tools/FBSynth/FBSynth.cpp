@@ -68,8 +68,6 @@ constexpr double Refractor1Velocity = 3.2;
 constexpr double Refractor1Intercept = 40.0;
 constexpr double Refractor2Velocity = 5.5;
 constexpr double Refractor2Intercept = 180.0;
-constexpr double PickNoise = 4.0;
-constexpr double StaticSpread = 20.0;   // near-surface delay varies by up to this per shot
 constexpr double VelocitySpread = 0.06; // and the layer velocities by this fraction
 constexpr int StationSpacing = 25;
 constexpr int ShotSpacing = 50;
@@ -104,9 +102,15 @@ public:
         const double a = std::abs(double(offset));
         const double v = m_velocityFactor;
         const double arrival =
-            std::min({a / (DirectVelocity * v), Refractor1Intercept + a / (Refractor1Velocity * v),
-                      Refractor2Intercept + a / (Refractor2Velocity * v)});
-        double time = arrival + m_shotStatic + PickNoise * m_random.normal();
+            m_options.layers.empty()
+                ? std::min({a / (DirectVelocity * v),
+                            Refractor1Intercept + a / (Refractor1Velocity * v),
+                            Refractor2Intercept + a / (Refractor2Velocity * v)})
+                : FBSynth::plantedTime(m_options, a);
+        double time = arrival + m_shotStatic + m_options.noise * m_random.normal();
+        // Drawn only when asked for, so that the default survey keeps its bytes.
+        if (m_options.wildShare > 0.0 && m_random.uniform() < m_options.wildShare)
+            time += -150.0 + 550.0 * m_random.uniform();
 
         qint32 fbClass = m_random.uniform() < 0.3 ? 1 : 0;
         const double draw = m_random.uniform();
@@ -149,8 +153,9 @@ private:
         m_shotY = 200000;
         m_crossline = 150.0 * m_random.uniform();
         m_shotShift = StationSpacing * m_random.uniform();
-        m_shotStatic = StaticSpread * (2.0 * m_random.uniform() - 1.0);
-        m_velocityFactor = 1.0 + VelocitySpread * (2.0 * m_random.uniform() - 1.0);
+        m_shotStatic = m_options.staticAmplitude * (2.0 * m_random.uniform() - 1.0);
+        const double spread = 1.0 + VelocitySpread * (2.0 * m_random.uniform() - 1.0);
+        m_velocityFactor = m_options.layers.empty() ? spread : 1.0;
         m_shotElevation = 1200 + qint32(m_random.next() % 200);
     }
 
@@ -181,7 +186,38 @@ QString FBSynth::validate(const FBSynthOptions &options)
         return QStringLiteral("the error and negative-class shares must lie in 0..1 together");
     if (options.maxOffset < 2)
         return QStringLiteral("the largest offset must be at least 2 m");
+    if (!(options.noise >= 0.0 && options.noise <= 1000.0 && options.staticAmplitude >= 0.0 &&
+          options.staticAmplitude <= 1000.0))
+        return QStringLiteral("the noise and statics must lie in 0..1000 ms");
+    if (!(options.wildShare >= 0.0 && options.wildShare <= 1.0))
+        return QStringLiteral("the wild share must lie in 0..1");
+    if (options.layers.size() > 4)
+        return QStringLiteral("at most 4 layers");
+    if (!(options.intercept >= -1000.0 && options.intercept <= 1000.0))
+        return QStringLiteral("the intercept must lie in -1000..1000 ms");
+    for (size_t k = 0; k < options.layers.size(); ++k) {
+        const FBSynthLayer &layer = options.layers[k];
+        if (!(layer.velocity >= 100.0 && layer.velocity <= 20000.0))
+            return QStringLiteral("layer velocities must lie in 100..20000 m/s");
+        if (k > 0 && !(layer.fromOffset > options.layers[k - 1].fromOffset &&
+                       layer.fromOffset < options.maxOffset))
+            return QStringLiteral("crossovers must increase and stay below the largest offset");
+    }
     return QString();
+}
+
+double FBSynth::plantedTime(const FBSynthOptions &options, double x)
+{
+    double time = options.intercept;
+    const auto &layers = options.layers;
+    for (size_t k = 0; k < layers.size(); ++k) {
+        const double from = k == 0 ? 0.0 : layers[k].fromOffset;
+        const double to = k + 1 < layers.size() ? layers[k + 1].fromOffset : x;
+        if (x <= from)
+            break;
+        time += 1000.0 * (std::min(x, to) - from) / layers[k].velocity;
+    }
+    return time;
 }
 
 bool FBSynth::write(const QString &fileName, const FBSynthOptions &options,

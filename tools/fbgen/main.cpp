@@ -47,6 +47,28 @@ int main(int argc, char *argv[])
         QStringLiteral("max-offset"),
         QStringLiteral("Receivers reach this many metres on both sides (default 3000)."),
         QStringLiteral("m"), QStringLiteral("3000"));
+    const QCommandLineOption layersOption(
+        QStringLiteral("layers"),
+        QStringLiteral("A planted near-surface model instead of the default survey: 1 to 4 "
+                       "layers as V1,V2:X2,..., velocities in m/s, each later layer from its "
+                       "crossover offset X in m (e.g. 1800,3200:300,5500:1200)."),
+        QStringLiteral("list"));
+    const QCommandLineOption interceptOption(
+        QStringLiteral("intercept"),
+        QStringLiteral("The planted first layer's time at 0 m, ms (default 0)."),
+        QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption noiseOption(
+        QStringLiteral("noise"), QStringLiteral("Gaussian pick noise, ms (default 4)."),
+        QStringLiteral("ms"), QStringLiteral("4"));
+    const QCommandLineOption staticsOption(
+        QStringLiteral("statics"),
+        QStringLiteral("Per-shot statics, uniform within +-ms (default 20)."),
+        QStringLiteral("ms"), QStringLiteral("20"));
+    const QCommandLineOption wildOption(
+        QStringLiteral("wild-share"),
+        QStringLiteral("Share of picks of a correct class with wild times, from 150 ms early to "
+                       "400 ms late (default 0)."),
+        QStringLiteral("f"), QStringLiteral("0"));
     const QCommandLineOption countOption(QStringLiteral("header-count"),
                                          QStringLiteral("Forge the header's record count."),
                                          QStringLiteral("n"));
@@ -59,6 +81,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption quietOption({QStringLiteral("q"), QStringLiteral("quiet")},
                                          QStringLiteral("No progress line."));
     parser.addOptions({recordsOption, seedOption, errorOption, negativeOption, maxOffsetOption,
+                       layersOption, interceptOption, noiseOption, staticsOption, wildOption,
                        countOption, lowOption, highOption, quietOption});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("The FB file to write."),
                                  QStringLiteral("FILE"));
@@ -98,6 +121,33 @@ int main(int argc, char *argv[])
     if (!CommandLine::toInt(parser.value(maxOffsetOption), 2, i32max, &number))
         return badValue(maxOffsetOption);
     options.maxOffset = int(number);
+    const struct
+    {
+        const QCommandLineOption &option;
+        double &value;
+    } realValues[] = {{interceptOption, options.intercept},
+                      {noiseOption, options.noise},
+                      {staticsOption, options.staticAmplitude},
+                      {wildOption, options.wildShare}};
+    for (const auto &real : realValues) {
+        real.value = parser.value(real.option).toDouble(&ok);
+        if (!ok)
+            return badValue(real.option);
+    }
+    if (parser.isSet(layersOption)) {
+        const QStringList layers = parser.value(layersOption).split(',');
+        for (int k = 0; k < layers.size(); ++k) {
+            const QStringList parts = layers.at(k).split(':');
+            FBSynthLayer layer;
+            bool velocityOk = false, offsetOk = k == 0;
+            layer.velocity = parts.first().toDouble(&velocityOk);
+            if (parts.size() == 2 && k > 0)
+                layer.fromOffset = parts.last().toDouble(&offsetOk);
+            if (!velocityOk || !offsetOk || parts.size() != (k == 0 ? 1 : 2))
+                return badValue(layersOption);
+            options.layers.push_back(layer);
+        }
+    }
     const struct
     {
         const QCommandLineOption &option;

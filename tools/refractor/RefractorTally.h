@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QVector>
+#include <QtGlobal>
+
+class RefractorModel;
+
+// The per-pick figures of a refractor model, fed pick by pick from the trend's pass over the
+// judged Correct picks: how many fall in each layer's span, and the median of |time - model|.
+// Constant memory, whatever the number of picks.
+class RefractorTally
+{
+public:
+    // |residual| histogram: 0.05 ms steps up to 1000 ms, so the median is read to within
+    // 0.025 ms, well under the 0.1 ms it is reported to; larger residuals are only counted.
+    static constexpr double Step = 0.05;
+    static constexpr int Steps = 20000;
+
+    // Takes the layers of a fitted model.
+    explicit RefractorTally(const RefractorModel &model);
+
+    // count picks alike at this offset (either sign) and time, ms.
+    void add(int offset, int time, qint64 count = 1);
+
+    qint64 pickCount(int layer) const;
+    qint64 total() const { return m_total; }
+    // The lower median of |time - model| to within Step / 2; 1000 ms when it lies beyond the
+    // histogram; 0 without picks.
+    double medianAbsResidual() const;
+
+private:
+    struct Line
+    {
+        double to;        // the layer's toOffset
+        double intercept; // ms
+        double slope;     // ms per m
+    };
+    QVector<Line> m_lines;
+    QVector<qint64> m_layerCounts;
+    QVector<qint64> m_histogram;
+    qint64 m_beyond = 0;
+    qint64 m_total = 0;
+};
