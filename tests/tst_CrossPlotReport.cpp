@@ -98,10 +98,12 @@ private slots:
             QTest::newRow(file) << QString(file) << QString(summary);
         };
         row(Limited, "legal, whole, 30000:  (49 1 50)");
-        row("lines/long.fb", "legal, whole, 2:  (100 0 100)");
+        row("lines/long.fb", "legal, whole, 2: too few judged trend bins (0 of at least 10): no "
+                             "refractor model (100 0 100)");
         row("lines/c%41.fit",
             "legal, truncated, 1: truncated: the header announces 2,000,000,000 records, the file "
-            "holds 1; the missing ones read as picks at 0 m, 0 ms (100 0 100)");
+            "holds 1; the missing ones read as picks at 0 m, 0 ms; too few judged trend bins (1 of "
+            "at least 10): no refractor model (100 0 100)");
         // A pick at 1e12 ms stretches the time axis past what one matrix holds: said for the
         // classes it concerns.
         const QString tooLarge =
@@ -110,7 +112,9 @@ private slots:
             "narrower offset range would help.";
         QTest::newRow("wild.fb") << QString("wild.fb")
                                  << "legal, whole, 3: wild times: 2 picks lie beyond \u00b160,000 "
-                                    "ms; Correct: " + tooLarge + "; Both: " + tooLarge +
+                                    "ms; too few judged trend bins (0 of at least 10): no "
+                                    "refractor model; Correct: " +
+                                        tooLarge + "; Both: " + tooLarge +
                                         " (66.67 33.33 100)";
         row("illegal.fb", "refused, whole, 1: Error: the input file is illegal.");
         row("lines/a.cal", "refused, whole, 0: the file is empty");
@@ -183,7 +187,9 @@ private slots:
         QCOMPARE(images, 20); // 5 readable files with 3 crossplots and a histogram each
         QCOMPARE(said.join(" | "),
                  QString("File | Records announced | Records present | Correct | Erroneous | "
-                         "Error share | Suspect share | timeMax (ms) | densityMax | planted.fb: "
+                         "Error share | Suspect share | Residual spread (ms) | Refractor model (by "
+                         "first velocity) | Last velocity (m/s) | timeMax (ms) | densityMax | "
+                         "planted.fb: "
                          "suspects > 1.9% | wild.fb: errors > 10% | illegal.fb: refused | "
                          "missing.fb: refused | lines/a.cal: refused | lines/c%41.fit: truncated | "
                          "lines/folder.fb: refused | ") +
@@ -201,6 +207,127 @@ private slots:
         QCOMPARE(QString(read("out/suspects/planted.fb.csv"))
                      .replace(QRegularExpression(",(-?)\\d+\n"), ",\\1\n"),
                  "record,offset,time,class,residual\n" + m_planted);
+    }
+
+    // Planted near-surface models within what the report promises: layers of 100 m or more with
+    // velocity contrasts of 1.5 or more, noise up to 4 ms, up to 8 % wild and 5 % erroneous
+    // picks, statics up to 15 ms. One report over them all, with its defaults.
+    void refractorOfPlantedSurveys()
+    {
+        struct Survey
+        {
+            const char *name, *fbgen;
+            QVector<double> layers; // velocity, then crossover and velocity of each next layer
+            double intercept;
+        };
+        const QVector<Survey> surveys = {
+            {"one.fb", "--layers 2500 --intercept 8 --noise 4 --statics 15 --wild-share 0.08",
+             {2500}, 8},
+            {"two.fb", "--layers 1800,3000:400 --noise 3 --statics 10 --error-share 0.05",
+             {1800, 400, 3000}, 0},
+            {"three.fb",
+             "--layers 1800,3200:180,5500:900 --intercept 10 --noise 4 --statics 15 "
+             "--wild-share 0.05",
+             {1800, 180, 3200, 900, 5500}, 10},
+            {"four.fb", "--layers 1500,2500:300,4000:900,6500:1800 --intercept 5 --statics 12",
+             {1500, 300, 2500, 900, 4000, 1800, 6500}, 5}};
+        QStringList files;
+        for (const Survey &survey : surveys) {
+            files << QStringLiteral("refractor/") + survey.name;
+            QDir(m_dir.path()).mkpath("refractor");
+            QCOMPARE(runBuiltTool("fbgen",
+                                  QStringLiteral("-q -n 200000 -s 3 %1 %2")
+                                      .arg(survey.fbgen, files.last()),
+                                  m_dir.path())
+                         .exitCode,
+                     0);
+        }
+        QCOMPARE(runBuiltTool("crossplot-report", "-o refractor/out " + files.join(' '),
+                              m_dir.path())
+                     .exitCode,
+                 0);
+        const QJsonArray found =
+            QJsonDocument::fromJson(read("refractor/out/summary.json"))["files"].toArray();
+        for (int k = 0; k < surveys.size(); ++k) {
+            const QJsonArray layers = found[k]["classes"]["correct"]["refractor"]["layers"].toArray();
+            const QVector<double> &planted = surveys[k].layers;
+            QStringList said; // what is off, if anything
+            if (layers.size() != (planted.size() + 1) / 2)
+                said << QStringLiteral("%1 layers").arg(layers.size());
+            for (int l = 0; l < layers.size() && said.isEmpty(); ++l) {
+                const double velocity = planted[2 * l];
+                const double from = l ? planted[2 * l - 1] : 0;
+                const double to = 2 * l + 1 < planted.size() ? planted[2 * l + 1] : 3000;
+                const double found = layers[l]["velocity"].toDouble();
+                if (qAbs(found - velocity) > velocity * (to - from < 300 ? 0.05 : 0.02))
+                    said << QStringLiteral("velocity %1 of %2").arg(found).arg(velocity);
+                if (l && qAbs(layers[l]["fromOffset"].toDouble() - from) > 30)
+                    said << QStringLiteral("crossover at %1").arg(layers[l]["fromOffset"].toDouble());
+            }
+            if (!layers.isEmpty() &&
+                qAbs(layers[0]["intercept"].toDouble() - surveys[k].intercept) > 4)
+                said << QStringLiteral("intercept %1").arg(layers[0]["intercept"].toDouble());
+            QVERIFY2(said.isEmpty(), qPrintable(surveys[k].name + QStringLiteral(": ") +
+                                                said.join(", ")));
+        }
+        // The run's parameters beside the files.
+        QCOMPARE(QJsonDocument(QJsonDocument::fromJson(read("refractor/out/summary.json"))
+                                   ["parameters"]
+                                       .toObject())
+                     .toJson(QJsonDocument::Compact),
+                 QByteArray("{\"flagErrorShare\":10,\"flagSuspectShare\":5,\"maxOffset\":0,"
+                            "\"minOffset\":0,\"pointSize\":4,\"suspectMs\":20,\"trend\":true,"
+                            "\"trendBin\":10}"));
+    }
+
+    // With three files or more, a line whose suspect share is more than twice the survey's median
+    // stands out; a median of 0 lets none stand out. --no-trend gives no model.
+    void suspectsAboveTheSurvey_data()
+    {
+        QTest::addColumn<QString>("fbgen"); // one file's options per survey line, ";" between
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QString>("flagged");
+        QTest::newRow("statics on every line, one with wild picks")
+            << "--statics 20;--statics 20;--statics 20 --wild-share 0.2" << "" << "2";
+        // About 8 % against a median of 5 %: above the absolute threshold, not twice the survey.
+        QTest::newRow("a line under twice the median")
+            << "--statics 20;--statics 20;--statics 20 --wild-share 0.03" << "" << "";
+        QTest::newRow("clean lines: a median share of 0")
+            << "--statics 0 --noise 1;--statics 0 --noise 1;--statics 0 --noise 1 --wild-share 0.2"
+            << "" << "";
+        QTest::newRow("no trend, no model and no suspects")
+            << "--statics 20;--statics 20;--statics 20 --wild-share 0.2" << "--no-trend" << "";
+    }
+
+    void suspectsAboveTheSurvey()
+    {
+        QFETCH(QString, fbgen);
+        QFETCH(QString, options);
+        QTemporaryDir dir;
+        QStringList files;
+        for (const QString &line : fbgen.split(';')) {
+            files << QStringLiteral("l%1.fb").arg(files.size());
+            QCOMPARE(runBuiltTool("fbgen",
+                                  QStringLiteral("-q -n 30000 -s %1 --layers 2000,3500:600 %2 %3")
+                                      .arg(files.size())
+                                      .arg(line, files.last()),
+                                  dir.path())
+                         .exitCode,
+                     0);
+        }
+        QCOMPARE(runBuiltTool("crossplot-report", options + " -o out " + files.join(' '),
+                              dir.path())
+                     .exitCode,
+                 0);
+        const QString page = readBytes(dir.filePath("out/index.html"));
+        QStringList flagged;
+        for (int k = 0; k < files.size(); ++k) // row k of the table follows the header's row
+            if (page.section("</tr>", k + 1, k + 1).contains("suspects above the survey"))
+                flagged << QString::number(k);
+        QTEST(flagged.join(' '), "flagged");
+        const QJsonArray summary =
+            QJsonDocument::fromJson(readBytes(dir.filePath("out/summary.json")))["files"].toArray();
+        QCOMPARE(summary[0]["classes"]["correct"]["refractor"].isObject(), options.isEmpty());
     }
 
     void exitCodes_data()

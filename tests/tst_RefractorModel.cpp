@@ -1,5 +1,5 @@
 #include "FBLoader.h"
-#include "FBRecord.h"
+#include "FBRecordScanner.h"
 #include "PickTrend.h"
 #include "RefractorModel.h"
 #include "RefractorTally.h"
@@ -17,41 +17,27 @@ using Bins = QVector<RefractorModel::Bin>;
 // it. Says the judged picks left out of the layers' counts and their median |residual|.
 QString fitFile(const QString &file, RefractorModel &model)
 {
-    FBPickFilter filter;
-    filter.plotAllFB = filter.keepDetails = true;
+    FBPickFilter filter; // the Correct picks, as the report's trend takes them
+    filter.keepDetails = true;
     FBLoader loader(file, filter);
     FBPicks picks;
     loader.readHeader(picks);
     loader.readRecords(picks);
     PickTrend trend(picks.offsetLow, 10, 20);
-    trend.fit(picks);
-    QVector<double> counts(trend.binCount(), 0.0), offsets(counts);
-    const auto judged = [&](int i, int *bin) {
-        *bin = (qAbs(picks.offsets.at(i)) - picks.offsetLow) / 10;
-        int time = 0;
-        return !FBRecord::isErrorClass(picks.classes.at(i)) && trend.median(*bin, &time);
-    };
-    qint64 left = 0;
-    for (int i = 0, bin = 0; i < picks.offsets.size(); ++i)
-        if (judged(i, &bin)) {
-            counts[bin] += 1;
-            offsets[bin] += qAbs(picks.offsets.at(i));
-            ++left;
-        }
-    Bins bins;
-    double low = -1, high = 0;
-    for (int bin = 0, time = 0; bin < trend.binCount(); ++bin)
-        if (trend.median(bin, &time)) {
-            bins.append({offsets[bin] / counts[bin], double(time), counts[bin]});
-            high = picks.offsetLow + (bin + 1) * 10;
-            low = low < 0 ? high - 10 : low;
-        }
-    if (!model.fit(bins, low, high))
+    if (!trend.fit(picks) || !trend.fitRefractor(model))
         return QString();
+    // The judged picks, as the report's second read hands them over: one block here.
     RefractorTally tally(model);
-    for (int i = 0, bin = 0; i < picks.offsets.size(); ++i)
-        if (judged(i, &bin))
-            tally.add(picks.offsets.at(i), picks.fbTimes.at(i));
+    PickTrend::Judgement judgement;
+    judgement.tally = &tally;
+    FBPickBlock block(picks.offsets.size() + 1, true);
+    block.count = picks.offsets.size();
+    std::copy(picks.offsets.begin(), picks.offsets.end(), block.offsets.get());
+    std::copy(picks.fbTimes.begin(), picks.fbTimes.end(), block.fbTimes.get());
+    std::copy(picks.records.begin(), picks.records.end(), block.records.get());
+    std::copy(picks.classes.begin(), picks.classes.end(), block.classes.get());
+    trend.judge(block, judgement, {});
+    qint64 left = judgement.judged;
     for (int k = 0; k < model.layers().size(); ++k)
         left -= tally.pickCount(k);
     return QStringLiteral("%1 %2").arg(left).arg(tally.medianAbsResidual());

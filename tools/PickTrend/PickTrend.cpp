@@ -2,6 +2,8 @@
 
 #include "FBLoader.h"
 #include "FBRecordScanner.h"
+#include "RefractorModel.h"
+#include "RefractorTally.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -22,7 +24,7 @@ qint64 PickTrend::binOf(int offset) const
     return (magnitude - m_offsetLow) / m_binWidth;
 }
 
-// Calls visit(bin, time) for every stored pick. A pick below the window, which no load keeps,
+// Calls visit(bin, time, |offset|) for every stored pick. A pick below the window, which no load keeps,
 // is skipped rather than binned out of range. The zero picks of records past the end of the
 // file, which may number billions, are taken as one count by the callers.
 template <typename Visit> void PickTrend::forEachPick(const FBPicks &picks, Visit visit) const
@@ -31,7 +33,7 @@ template <typename Visit> void PickTrend::forEachPick(const FBPicks &picks, Visi
     for (int i = 0; i < stored; ++i) {
         const qint64 bin = binOf(picks.offsets.at(i));
         if (bin >= 0)
-            visit(bin, picks.fbTimes.at(i));
+            visit(bin, picks.fbTimes.at(i), qAbs(qint64(picks.offsets.at(i))));
     }
 }
 
@@ -40,6 +42,8 @@ bool PickTrend::fit(const FBPicks &picks)
     m_medians.clear();
     m_judgedBins.clear();
     m_medianAt.clear();
+    m_binPicks.clear();
+    m_binOffsets.clear();
     m_error.clear();
     m_total = Judgement();
     // Bins reach as far as the picks do, not as far as the header's window, which a forged
@@ -83,6 +87,10 @@ bool PickTrend::fit(const FBPicks &picks)
     try {
         m_judgedBins.assign(size_t(bins), false);
         m_medians.assign(size_t(bins), 0);
+        m_binPicks.assign(size_t(bins), 0);
+        m_binOffsets.assign(size_t(bins), 0.0);
+        if (zeroBin >= 0)
+            m_binPicks[size_t(zeroBin)] = zeros;
         // One count per bin and millisecond when the times keep to a range that costs no
         // more than the picks would in a sort: one pass and no sort. Wild times spread the
         // range out of that, and the picks are sorted by bin instead.
@@ -103,6 +111,8 @@ bool PickTrend::fit(const FBPicks &picks)
         m_medians.clear();
         m_judgedBins.clear();
         m_medianAt.clear();
+        m_binPicks.clear();
+        m_binOffsets.clear();
         m_error = QCoreApplication::translate("PickTrend",
                                               "not enough memory for %L1 trend bins and %L2 picks")
                       .arg(bins)
@@ -117,8 +127,10 @@ void PickTrend::medianByCounts(const FBPicks &picks, qint64 zeros, qint64 zeroBi
 {
     const size_t bins = m_medians.size();
     std::vector<quint32> counts(bins * size_t(span), 0u);
-    forEachPick(picks, [&](qint64 bin, int time) {
+    forEachPick(picks, [&](qint64 bin, int time, qint64 magnitude) {
         ++counts[size_t(bin) * size_t(span) + size_t(qint64(time) - earliest)];
+        ++m_binPicks[size_t(bin)];
+        m_binOffsets[size_t(bin)] += double(magnitude);
     });
     for (size_t b = 0; b < bins; ++b) {
         const quint32 *row = counts.data() + b * size_t(span);
@@ -149,11 +161,16 @@ void PickTrend::medianBySort(const FBPicks &picks, qint64 zeros, qint64 zeroBin,
     const size_t bins = m_medians.size();
     std::vector<qint64> bound(bins + 1, 0);
     std::vector<int> times(static_cast<size_t>(kept));
-    forEachPick(picks, [&](qint64 bin, int) { ++bound[size_t(bin)]; });
+    forEachPick(picks, [&](qint64 bin, int, qint64 magnitude) {
+        ++bound[size_t(bin)];
+        ++m_binPicks[size_t(bin)];
+        m_binOffsets[size_t(bin)] += double(magnitude);
+    });
     for (size_t b = 1; b < bound.size(); ++b)
         bound[b] += bound[b - 1];
     // Filled from the back of each bin, which leaves bound[b] at the bin's first time.
-    forEachPick(picks, [&](qint64 bin, int time) { times[size_t(--bound[size_t(bin)])] = time; });
+    forEachPick(picks,
+                [&](qint64 bin, int time, qint64) { times[size_t(--bound[size_t(bin)])] = time; });
     for (size_t b = 0; b < bins; ++b) {
         const auto first = times.begin() + bound[b];
         const auto last = times.begin() + bound[b + 1];
@@ -210,6 +227,13 @@ void PickTrend::take(int offset, int time, qint64 record, int fbClass, qint64 co
     }
     into.judged += count;
     const qint64 residual = qint64(time) - trend;
+    const qint64 spread = qAbs(residual);
+    if (spread < SpreadCells)
+        into.spread[int(spread)] += count;
+    else
+        into.spreadBeyond += count;
+    if (into.tally)
+        into.tally->add(offset, time, count);
     if (residual < HistogramLow)
         into.below += count;
     else if (residual >= HistogramHigh)
@@ -234,6 +258,9 @@ void PickTrend::judge(const FBPickBlock &block, Judgement &into, const OnSuspect
 
 void PickTrend::add(const Judgement &judgement)
 {
+    for (int k = 0; k < SpreadCells; ++k)
+        m_total.spread[k] += judgement.spread.at(k);
+    m_total.spreadBeyond += judgement.spreadBeyond;
     m_total.judged += judgement.judged;
     m_total.early += judgement.early;
     m_total.late += judgement.late;
@@ -248,10 +275,45 @@ void PickTrend::judge(const FBPickBlock &block, const OnSuspect &onSuspect)
     judge(block, m_total, onSuspect);
 }
 
-void PickTrend::judgeZeroPicks(qint64 count, qint64 record, const OnSuspect &onSuspect)
+void PickTrend::judgeZeroPicks(qint64 count, qint64 record, const OnSuspect &onSuspect,
+                               RefractorTally *tally)
 {
-    if (count > 0)
-        take(0, 0, record, 0, count, m_total, onSuspect);
+    if (count <= 0)
+        return;
+    m_total.tally = tally;
+    take(0, 0, record, 0, count, m_total, onSuspect);
+    m_total.tally = nullptr;
+}
+
+double PickTrend::residualSpread() const
+{
+    const qint64 rank = (m_total.judged - 1) / 2;
+    qint64 below = 0;
+    for (int k = 0; k < SpreadCells && m_total.judged > 0; ++k) {
+        below += m_total.spread.at(k);
+        if (below > rank)
+            return k;
+    }
+    return m_total.judged > 0 ? SpreadCells : 0;
+}
+
+bool PickTrend::fitRefractor(RefractorModel &model) const
+{
+    // Each judged bin at the mean offset of its picks, which a bin at the end of a spread does
+    // not fill evenly, weighted by their number.
+    QVector<RefractorModel::Bin> bins;
+    double low = -1.0;
+    double high = 0.0;
+    for (size_t b = 0; b < m_medians.size(); ++b) {
+        if (!m_judgedBins[b])
+            continue;
+        bins.append({m_binOffsets[b] / double(m_binPicks[b]), double(m_medians[b]),
+                     double(m_binPicks[b])});
+        high = double(m_offsetLow) + double(b + 1) * m_binWidth;
+        if (low < 0.0)
+            low = high - m_binWidth;
+    }
+    return model.fit(bins, qMax(0.0, low), high);
 }
 
 double PickTrend::suspectShare() const

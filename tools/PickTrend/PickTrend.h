@@ -8,6 +8,8 @@
 
 struct FBPickBlock;
 struct FBPicks;
+class RefractorModel;
+class RefractorTally;
 
 // The trend of the Correct picks of one file: the lower median time in bins of absolute offset,
 // and each judged pick's residual against it. Widget-free.
@@ -19,6 +21,7 @@ public:
     static constexpr int HistogramHigh = 200;
     static constexpr int HistogramBin = 2;
     static constexpr int HistogramCells = (HistogramHigh - HistogramLow) / HistogramBin;
+    static constexpr int SpreadCells = 1000; // |residual| counted per ms below this
 
     struct Suspect
     {
@@ -41,7 +44,9 @@ public:
     // suspect pick to onSuspect. Then the file's zero picks, whose records start at record.
     using OnSuspect = std::function<void(const Suspect &)>;
     void judge(const FBPickBlock &block, const OnSuspect &onSuspect = {});
-    void judgeZeroPicks(qint64 count, qint64 record, const OnSuspect &onSuspect = {});
+    // The zero picks are tallied too when a tally is given.
+    void judgeZeroPicks(qint64 count, qint64 record, const OnSuspect &onSuspect = {},
+                        RefractorTally *tally = nullptr);
 
     // What judging counts. Blocks can be judged into judgements of their own on several threads
     // at once, and the judgements added up in file order after.
@@ -53,6 +58,10 @@ public:
         qint64 below = 0;
         qint64 above = 0;
         QVector<qint64> histogram = QVector<qint64>(HistogramCells, 0);
+        QVector<qint64> spread = QVector<qint64>(SpreadCells, 0);
+        qint64 spreadBeyond = 0;
+        // Fed each judged pick, when set; not added up by add().
+        RefractorTally *tally = nullptr;
     };
     void judge(const FBPickBlock &block, Judgement &into, const OnSuspect &onSuspect) const;
     void add(const Judgement &judgement);
@@ -69,6 +78,12 @@ public:
     qint64 suspectEarly() const { return m_total.early; }
     qint64 suspectLate() const { return m_total.late; }
     double suspectShare() const;
+    // The lower median of |residual| over the judged picks, whole ms; 0 without any.
+    double residualSpread() const;
+
+    // Fits the near-surface model to the judged bins: each at the mean offset of its picks with
+    // its median time, weighted by its picks; the model spans the judged bins' outer edges.
+    bool fitRefractor(RefractorModel &model) const;
     // Judged residuals per HistogramBin ms from HistogramLow on; those outside the range are
     // counted in below() and above().
     const QVector<qint64> &histogram() const { return m_total.histogram; }
@@ -99,6 +114,8 @@ private:
     std::vector<int> m_medians;     // meaningful where m_judgedBins is set
     std::vector<bool> m_judgedBins; // bins of at least MinBinPicks picks
     std::vector<int> m_medianAt;    // per metre from m_offsetLow on, NotJudged outside judged bins
+    std::vector<qint64> m_binPicks;   // Correct picks per bin, zero picks included
+    std::vector<double> m_binOffsets; // the sum of their |offset|
     QString m_error;
     Judgement m_total;
 };

@@ -8,6 +8,8 @@
 #include "InputCheck.h"
 #include "PickTrend.h"
 #include "PngFile.h"
+#include "RefractorModel.h"
+#include "RefractorTally.h"
 #include "ResidualHistogram.h"
 
 #include <QApplication>
@@ -21,6 +23,7 @@
 #include <new>
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
+#include <qwt_plot_marker.h>
 #include <unistd.h>
 
 namespace {
@@ -49,6 +52,38 @@ void drawTrend(QwtPlot *plot, const PickTrend &trend)
             flush();
     }
     flush();
+    plot->replot();
+}
+
+// The near-surface model over a crossplot: each layer's line across its span, in magenta, which
+// neither the density colours nor the trend's black take, labelled with its velocity.
+void drawRefractor(QwtPlot *plot, const RefractorModel &model)
+{
+    const QColor colour(Qt::magenta);
+    for (const RefractorModel::Layer &layer : model.layers()) {
+        auto *curve = new QwtPlotCurve(FileQc::tr("Refractor"));
+        curve->setPen(colour, 2.0);
+        curve->setRenderHint(QwtPlotItem::RenderAntialiased);
+        curve->setSamples(QVector<QPointF>{
+            {layer.fromOffset, model.timeAt(layer.fromOffset)},
+            {layer.toOffset, model.timeAt(layer.toOffset)}});
+        curve->attach(plot); // the plot deletes it
+        const double middle = (layer.fromOffset + layer.toOffset) / 2.0;
+        QwtText label(FileQc::tr("%1 m/s").arg(qRound(layer.velocity)));
+        label.setColor(colour.darker(150));
+        label.setBackgroundBrush(QColor(255, 255, 255, 200));
+        QFont font;
+        font.setBold(true);
+        label.setFont(font);
+        auto *marker = new QwtPlotMarker;
+        marker->setValue(middle, model.timeAt(middle));
+        // Above the line, where the layer's later picks do not lie, and towards the plot's
+        // middle, so that a short first layer's label stays on the canvas.
+        const bool leftHalf = 2.0 * middle < model.layers().constLast().toOffset;
+        marker->setLabelAlignment(Qt::AlignTop | (leftHalf ? Qt::AlignRight : Qt::AlignLeft));
+        marker->setLabel(label);
+        marker->attach(plot);
+    }
     plot->replot();
 }
 
@@ -98,11 +133,14 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
     CrossPlotModel &error = *models->error;
 
     PickTrend trend(correct.offsetLow(), m_options.trendBin, m_options.suspectMs);
+    RefractorModel refractor;
     if (m_options.trend) {
         stage(tr("trend"));
         if (!trend.fit(correct.picks())) {
             report.trend.error = trend.error();
             report.notes << tr("no trend: %1").arg(trend.error());
+        } else if (!trend.fitRefractor(refractor)) {
+            report.notes << refractor.reason();
         }
     }
     // The picks are needed no further once their grids are counted: Both is the cell-wise sum
@@ -115,16 +153,18 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
     error.releasePicks();
     if (m_options.trend && report.trend.error.isEmpty()) {
         stage(tr("suspects"));
-        judge(path, index, report, trend);
+        judge(path, index, report, trend, refractor);
     }
 
     const PickTrend *shown = report.trend.done ? &trend : nullptr;
     stage(tr("drawing"));
-    drawClass(std::move(models->correct), path, index, "correct", shown, report.correct,
+    const RefractorModel *model = shown && refractor.isValid() ? &refractor : nullptr;
+    drawClass(std::move(models->correct), path, index, "correct", shown, model, report.correct,
               report.notes);
-    drawClass(std::move(models->error), path, index, "error", nullptr, report.error,
+    drawClass(std::move(models->error), path, index, "error", nullptr, nullptr, report.error,
               report.notes);
-    drawClass(std::move(models->both), path, index, "both", nullptr, report.both, report.notes);
+    drawClass(std::move(models->both), path, index, "both", nullptr, nullptr, report.both,
+              report.notes);
 }
 
 // The dialog's checks and messages, and our own for what its file-name test keeps out.
@@ -212,7 +252,8 @@ bool FileQc::load(ClassModels &models, FileReport &report)
 
 void FileQc::drawClass(std::unique_ptr<CrossPlotModel> model, const QString &path, int index,
                        const char *className, const PickTrend *trend,
-                       FileReport::ClassFigures &figures, QStringList &notes)
+                       const RefractorModel *refractor, FileReport::ClassFigures &figures,
+                       QStringList &notes)
 {
     // As crossplot-render does: the window starts at the dialog's point size, and other sizes
     // go through its own control.
@@ -220,6 +261,8 @@ void FileQc::drawClass(std::unique_ptr<CrossPlotModel> model, const QString &pat
     window.setPointSize(m_options.pointSize);
     if (trend)
         drawTrend(window.plotWidget(), *trend);
+    if (refractor)
+        drawRefractor(window.plotWidget(), *refractor);
     window.resize(window.minimumSize());
     window.show();
     QCoreApplication::processEvents();
@@ -249,7 +292,8 @@ void FileQc::drawClass(std::unique_ptr<CrossPlotModel> model, const QString &pat
 
 // The second read of the file, for the suspects' records and classes: at the speed of the read
 // alone, where keeping them from the first would cost two ints per pick.
-void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend &trend)
+void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend &trend,
+                   const RefractorModel &refractor)
 {
     FileReport::TrendFigures &figures = report.trend;
     figures.csv = QStringLiteral("suspects/") + uniqueCsvName(path);
@@ -283,17 +327,23 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
     FBLoader loader(path, filter);
     FBPicks header;
     loader.readHeader(header);
+    // A slot's tally counts on across the blocks that pass through it, and is added up at the end.
     struct Slot
     {
         PickTrend::Judgement judgement;
         QByteArray lines;
+        std::unique_ptr<RefractorTally> tally;
     };
     std::vector<Slot> perSlot(size_t(loader.slotCount()));
+    for (Slot &slot : perSlot)
+        if (refractor.isValid())
+            slot.tally.reset(new RefractorTally(refractor));
     csv.write("record,offset,time,class,residual\n");
     loader.readBlocks(
         [&](const FBPickBlock &block, int slot) {
             Slot &mine = perSlot[size_t(slot)];
             mine.judgement = PickTrend::Judgement();
+            mine.judgement.tally = mine.tally.get();
             mine.lines.resize(0); // keeps its capacity
             trend.judge(block, mine.judgement,
                         [&](const PickTrend::Suspect &pick) { format(pick, mine.lines); });
@@ -303,8 +353,14 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
             csv.write(perSlot[size_t(slot)].lines);
         });
     QByteArray buffer;
+    std::unique_ptr<RefractorTally> tally(refractor.isValid() ? new RefractorTally(refractor)
+                                                              : nullptr);
     trend.judgeZeroPicks(loader.zeroPicks(), qint64(header.recordCount) - loader.zeroPicks(),
-                         [&](const PickTrend::Suspect &pick) { format(pick, buffer); });
+                         [&](const PickTrend::Suspect &pick) { format(pick, buffer); },
+                         tally.get());
+    for (const Slot &slot : perSlot)
+        if (tally && slot.tally)
+            tally->add(*slot.tally);
     csv.write(buffer);
     if (!csv.commit()) {
         figures.error = tr("cannot write %1: %2").arg(csv.fileName(), csv.errorString());
@@ -317,6 +373,13 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
     figures.suspectEarly = trend.suspectEarly();
     figures.suspectLate = trend.suspectLate();
     figures.suspectShare = trend.suspectShare();
+    figures.residualSpread = trend.residualSpread();
+    if (tally) {
+        figures.refractor = refractor.toJson(*tally);
+        figures.refractorLine = FileReport::refractorLine(refractor);
+        figures.firstVelocity = refractor.layers().constFirst().velocity;
+        figures.lastVelocity = refractor.layers().constLast().velocity;
+    }
 
     figures.histogram = QStringLiteral("images/%1-%2-residuals.png")
                             .arg(index + 1, 3, 10, QLatin1Char('0'))

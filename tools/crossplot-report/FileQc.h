@@ -12,6 +12,7 @@
 #include <memory>
 
 class PickTrend;
+class RefractorModel;
 
 // Checks, reads and draws one input of the report: the dialog's checks, one read of the file
 // for all three classes, the three crossplots through the window's own code, and the trend's
@@ -51,9 +52,10 @@ private:
     void analyse(const QString &path, int index, FileReport &report);
     bool load(ClassModels &models, FileReport &report);
     void drawClass(std::unique_ptr<CrossPlotModel> model, const QString &path, int index,
-                   const char *className, const PickTrend *trend,
+                   const char *className, const PickTrend *trend, const RefractorModel *refractor,
                    FileReport::ClassFigures &figures, QStringList &notes);
-    void judge(const QString &path, int index, FileReport &report, PickTrend &trend);
+    void judge(const QString &path, int index, FileReport &report, PickTrend &trend,
+               const RefractorModel &refractor);
     QString uniqueCsvName(const QString &path);
     void progress(int value);
     void stage(const QString &what);

@@ -1,6 +1,9 @@
 #include "FileReport.h"
 
 #include <QJsonValue>
+#include <QStringList>
+
+#include "RefractorModel.h"
 #include <cmath>
 
 namespace {
@@ -21,6 +24,19 @@ QJsonValue count(qint64 value)
 }
 
 } // namespace
+
+QString FileReport::refractorLine(const RefractorModel &model)
+{
+    QStringList layers;
+    for (const RefractorModel::Layer &layer : model.layers())
+        layers << (layers.isEmpty() ? QString::number(qRound(layer.velocity))
+                                    : QStringLiteral("%1 from %2 m")
+                                          .arg(qRound(layer.velocity))
+                                          .arg(qRound(layer.fromOffset)));
+    return QStringLiteral("%1 (m/s); intercept %2 ms")
+        .arg(layers.join(QStringLiteral(", ")))
+        .arg(model.layers().constFirst().intercept, 0, 'f', 1);
+}
 
 QString FileReport::message() const
 {
@@ -45,6 +61,10 @@ QJsonObject FileReport::toJson(bool withTrend) const
             correctJson.insert(QStringLiteral("suspectLate"), figure(trend.suspectLate));
             correctJson.insert(QStringLiteral("suspectShare"),
                                done ? QJsonValue(trend.suspectShare) : QJsonValue());
+            correctJson.insert(QStringLiteral("residualSpread"),
+                               done ? QJsonValue(trend.residualSpread) : QJsonValue());
+            correctJson.insert(QStringLiteral("refractor"),
+                               done ? trend.refractor : QJsonValue(QJsonValue::Null));
         }
         classes.insert(QStringLiteral("correct"), correctJson);
         classes.insert(QStringLiteral("error"), classJson(error));

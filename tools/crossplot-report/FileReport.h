@@ -3,6 +3,9 @@
 #include "CrossPlotModel.h"
 
 #include <QJsonObject>
+#include <QJsonValue>
+
+class RefractorModel;
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +30,11 @@ struct FileReport
         qint64 suspectEarly = 0;
         qint64 suspectLate = 0;
         double suspectShare = 0.0;
+        double residualSpread = 0.0; // median |residual| of the judged picks, ms
+        QJsonValue refractor;        // the near-surface model, null without one
+        QString refractorLine;       // the model in one line, empty without one
+        double firstVelocity = -1.0; // m/s, -1 without a model
+        double lastVelocity = -1.0;
         QString histogram; // picture, relative to the report folder
         QString csv;       // suspect list, relative to the report folder
     };
@@ -49,5 +57,7 @@ struct FileReport
 
     // null for a file that is legal and needs no remark
     QString message() const;
+    // "1890, 3200 from 180 m, 5500 from 1200 m (m/s); intercept 12.3 ms"
+    static QString refractorLine(const RefractorModel &model);
     QJsonObject toJson(bool withTrend) const;
 };

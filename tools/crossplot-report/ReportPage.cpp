@@ -4,6 +4,7 @@
 #include "HtmlWriter.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <QLocale>
 #include <QUrl>
 
@@ -88,8 +89,20 @@ QByteArray ReportPage::html(const QVector<FileReport> &reports, const ReportOpti
     struct Flags
     {
         QStringList red, orange;
-        bool errorHigh = false, suspectHigh = false, flagged = false;
+        bool errorHigh = false, suspectHigh = false, aboveSurvey = false, flagged = false;
     };
+    // With three files or more a line whose suspect share is more than twice the survey's median
+    // share stands out, even where statics push every line over the absolute threshold. A
+    // median of 0 makes no line stand out.
+    QVector<double> shares;
+    for (const FileReport &r : reports)
+        if (r.hasClasses && r.trend.done)
+            shares << r.trend.suspectShare;
+    std::sort(shares.begin(), shares.end());
+    const int n = shares.size();
+    const double surveyShare =
+        n >= 3 ? (n % 2 ? shares.at(n / 2) : (shares.at(n / 2 - 1) + shares.at(n / 2)) / 2.0)
+               : 0.0;
     QVector<Flags> flags;
     int flaggedFiles = 0;
     for (const FileReport &r : reports) {
@@ -105,6 +118,10 @@ QByteArray ReportPage::html(const QVector<FileReport> &reports, const ReportOpti
             f.orange << tr("errors > %1%").arg(options.flagErrorShare);
         if (f.suspectHigh)
             f.orange << tr("suspects > %1%").arg(options.flagSuspectShare);
+        f.aboveSurvey = r.hasClasses && r.trend.done && surveyShare > 0.0 &&
+                        r.trend.suspectShare > 2.0 * surveyShare;
+        if (f.aboveSurvey)
+            f.orange << tr("suspects above the survey");
         f.flagged = !f.red.isEmpty() || !f.orange.isEmpty() || !r.message().isEmpty();
         flaggedFiles += f.flagged;
         flags << f;
@@ -138,9 +155,11 @@ QByteArray ReportPage::html(const QVector<FileReport> &reports, const ReportOpti
     page.start("table", {{"class", QStringLiteral("sortable")}});
     page.start("thead");
     page.start("tr");
-    for (const QString &header : {tr("File"), tr("Records announced"), tr("Records present"),
-                                  tr("Correct"), tr("Erroneous"), tr("Error share"),
-                                  tr("Suspect share"), tr("timeMax (ms)"), tr("densityMax")})
+    for (const QString &header :
+         {tr("File"), tr("Records announced"), tr("Records present"), tr("Correct"),
+          tr("Erroneous"), tr("Error share"), tr("Suspect share"), tr("Residual spread (ms)"),
+          tr("Refractor model (by first velocity)"), tr("Last velocity (m/s)"), tr("timeMax (ms)"),
+          tr("densityMax")})
         page.element("th", header);
     page.end();
     page.end();
@@ -166,18 +185,29 @@ QByteArray ReportPage::html(const QVector<FileReport> &reports, const ReportOpti
             numberCell(page, r.correct.figures.pickCount, count(r.correct.figures.pickCount));
             numberCell(page, error.pickCount, count(error.pickCount));
             numberCell(page, error.share(), percent(error.share()), f.errorHigh);
-            if (r.trend.done)
+            if (r.trend.done) {
                 numberCell(page, r.trend.suspectShare, percent(r.trend.suspectShare),
-                           f.suspectHigh,
+                           f.suspectHigh || f.aboveSurvey,
                            tr("%1 of %2").arg(count(r.trend.suspectCount),
                                               count(r.trend.judgedCount)));
-            else
+                numberCell(page, r.trend.residualSpread, QString::number(r.trend.residualSpread));
+            } else {
                 numberCell(page, -1, none);
+                numberCell(page, -1, none);
+            }
+            if (!r.trend.refractorLine.isEmpty()) {
+                page.element("td", r.trend.refractorLine,
+                             {{"data-key", QString::number(r.trend.firstVelocity, 'g', 17)}});
+                numberCell(page, r.trend.lastVelocity, count(qRound64(r.trend.lastVelocity)));
+            } else {
+                page.element("td", none, {{"data-key", QStringLiteral("-1")}});
+                numberCell(page, -1, none);
+            }
             // The time extent and density top of the whole file: its Both crossplot.
             numberCell(page, r.both.figures.timeMax, count(r.both.figures.timeMax));
             numberCell(page, r.both.figures.densityMax, count(r.both.figures.densityMax));
         } else {
-            for (int c = 0; c < 6; ++c)
+            for (int c = 0; c < 9; ++c)
                 numberCell(page, -1, none);
         }
         page.end();

@@ -9,6 +9,7 @@
 #include "ReportPage.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -120,9 +121,20 @@ int main(int argc, char *argv[])
     }
 
     const QString pageName = dir.filePath(QStringLiteral("index.html"));
-    if (!writeFile(summaryName,
-                   QJsonDocument(QJsonObject{{QStringLiteral("files"), entries}}).toJson(),
-                   &error) ||
+    // The run's parameters and date beside the files, so that a summary tells how it was made.
+    const QJsonObject parameters{{QStringLiteral("minOffset"), options.minOffset},
+                                 {QStringLiteral("maxOffset"), options.maxOffset},
+                                 {QStringLiteral("pointSize"), options.pointSize},
+                                 {QStringLiteral("trend"), options.trend},
+                                 {QStringLiteral("trendBin"), options.trendBin},
+                                 {QStringLiteral("suspectMs"), options.suspectMs},
+                                 {QStringLiteral("flagErrorShare"), options.flagErrorShare},
+                                 {QStringLiteral("flagSuspectShare"), options.flagSuspectShare}};
+    const QJsonObject summary{
+        {QStringLiteral("parameters"), parameters},
+        {QStringLiteral("date"), QDateTime::currentDateTime().toString(Qt::ISODate)},
+        {QStringLiteral("files"), entries}};
+    if (!writeFile(summaryName, QJsonDocument(summary).toJson(), &error) ||
         !writeFile(pageName, ReportPage::html(reports, options), &error)) {
         std::fprintf(
             stderr, "crossplot-report: %s\n",

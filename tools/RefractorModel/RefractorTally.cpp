@@ -31,6 +31,16 @@ void RefractorTally::add(int offset, int time, qint64 count)
         m_beyond += count;
 }
 
+void RefractorTally::add(const RefractorTally &other)
+{
+    for (int k = 0; k < m_layerCounts.size() && k < other.m_layerCounts.size(); ++k)
+        m_layerCounts[k] += other.m_layerCounts.at(k);
+    for (int k = 0; k < Steps; ++k)
+        m_histogram[k] += other.m_histogram.at(k);
+    m_beyond += other.m_beyond;
+    m_total += other.m_total;
+}
+
 qint64 RefractorTally::pickCount(int layer) const
 {
     return layer >= 0 && layer < m_layerCounts.size() ? m_layerCounts.at(layer) : 0;

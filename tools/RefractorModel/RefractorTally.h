@@ -21,6 +21,8 @@ public:
 
     // count picks alike at this offset (either sign) and time, ms.
     void add(int offset, int time, qint64 count = 1);
+    // Adds what another tally of the same model counted, such as one kept per thread.
+    void add(const RefractorTally &other);
 
     qint64 pickCount(int layer) const;
     qint64 total() const { return m_total; }
