@@ -57,6 +57,7 @@ FBPickStore::~FBPickStore()
 {
     picks.zeroPicks = clampedInt(zeroPicks);
     picks.droppedPicks = clampedInt(dropped);
+    picks.unreadRecords = clampedInt(unread);
     picks.pickCount = clampedInt(picks.offsets.size() + dropped + zeroPicks);
 }
 
@@ -64,10 +65,13 @@ bool FBPickStore::admitMore(qint64 wanted)
 {
     const qint64 bytesPerPick = (details ? 4 : 2) * qint64(sizeof(int));
     const qint64 slice = qMax<qint64>(wanted, SliceBytes / bytesPerPick);
-    const qint64 grant = qMin<qint64>(qMin<qint64>(slice, room - admitted),
-                                      MemoryAdmission::available() / bytesPerPick);
-    // What can be had is taken even when it falls short: those picks are still drawn.
-    admitted += int(qMax<qint64>(0, grant));
+    qint64 grant = qMin<qint64>(qMin<qint64>(slice, room - admitted),
+                                MemoryAdmission::available() / bytesPerPick);
+    // What can be had is taken even when it falls short: those picks are still drawn. It
+    // stays in the ledger as long as a copy of the picks lives.
+    if (grant <= 0 || !picks.grant.extend(grant * bytesPerPick))
+        grant = 0;
+    admitted += int(grant);
     return grant >= wanted;
 }
 
@@ -109,6 +113,12 @@ void FBPickStore::prepareAhead()
         }
         first = prepared;
     }
+}
+
+void FBPickStore::addUnreadRecords(qint64 count)
+{
+    unread += count;
+    full = full || count > 0;
 }
 
 void FBPickStore::addZeroPicks(qint64 count)
