@@ -243,6 +243,7 @@ void CrossPlotMap::adoptPicks(const FBPicks &picks)
     pickCount = picks.pickCount;
     zeroPicks = picks.zeroPicks;
     pickNotice = DrawNotice::forPicks(picks);
+    pickGrant = picks.grant;
 }
 
 void CrossPlotMap::buildDensityGrid()
@@ -256,6 +257,7 @@ void CrossPlotMap::buildDensityGrid()
     cellCount = grid.cellCount;
     densityMax = grid.densityMax;
     gridNotice = DrawNotice::forGrid(grid);
+    gridGrant = grid.grant;
 }
 
 void CrossPlotMap::buildDensityMatrix()
@@ -271,6 +273,7 @@ void CrossPlotMap::buildDensityMatrix()
         return;
     if (!matrixNotice.isEmpty())
         matrix.columns = matrix.rows = 0;
+    matrixGrant = matrix.grant;
     matrixColumns = matrix.columns;
     matrixRows = matrix.rows;
     const bool hasCells = matrixColumns > 0 && matrixRows > 0 &&

@@ -120,4 +120,9 @@ private:
     QString gridNotice;
     QString matrixNotice;
     QwtPlotTextLabel *noticeLabel = nullptr; // owned by the plot
+    // The admitted memory of the picks, the fine cells and the drawn matrix, held as long as
+    // they are, so that later windows see it taken.
+    MemoryAdmission::Grant pickGrant;
+    MemoryAdmission::Grant gridGrant;
+    MemoryAdmission::Grant matrixGrant;
 };
