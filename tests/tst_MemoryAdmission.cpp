@@ -1,4 +1,6 @@
+#include "FBLoader.h"
 #include "MemoryAdmission.h"
+#include "PickTrend.h"
 
 #include <QtTest>
 
@@ -142,6 +144,28 @@ private slots:
         copy = MemoryAdmission::Grant();
         QCOMPARE(MemoryAdmission::held(), 0);
         QCOMPARE(MemoryAdmission::available(), 1024);
+    }
+
+    // 20 correct picks in one 100 m bin: two bounds, one judged flag and 20 times, 89 bytes.
+    void trendAdmitted_data()
+    {
+        QTest::addColumn<QByteArray>("memory");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("89 bytes") << QByteArray("89") << QString();
+        QTest::newRow("88 bytes") << QByteArray("88")
+                                  << QString("not enough memory for 1 trend bins and 20 picks");
+    }
+
+    void trendAdmitted()
+    {
+        QFETCH(QByteArray, memory);
+        FBPicks picks;
+        picks.offsets = picks.fbTimes = picks.records = picks.classes = QVector<int>(20, 1);
+        qputenv("CROSSPLOT_MEMORY_AVAILABLE", memory);
+        PickTrend trend(0, 100, 50);
+        const bool fitted = trend.fit(picks);
+        QTEST(trend.error(), "error");
+        QCOMPARE(fitted, trend.error().isEmpty());
     }
 };
 

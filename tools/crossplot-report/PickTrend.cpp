@@ -2,6 +2,7 @@
 
 #include "FBLoader.h"
 #include "FBRecord.h"
+#include "MemoryAdmission.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -78,9 +79,17 @@ bool PickTrend::fit(const FBPicks &picks)
         return false;
     }
     // Counting sort of the times by bin: bin b's times end up in times[bound[b] .. bound[b+1]).
+    // Asked of the admission first, as the grid is: the kernel would rather kill the process
+    // than fail the allocation. The grant lasts while the sort runs; the medians kept after it
+    // are the bounds' own memory, one int per bin.
     std::vector<int> bound;
     std::vector<int> times;
+    const MemoryAdmission::Grant grant =
+        MemoryAdmission::grant((bins + 1) * qint64(sizeof(int)) + bins / 8 + 1 +
+                               stored * qint64(sizeof(int)));
     try {
+        if (grant.bytes() == 0)
+            throw std::bad_alloc();
         bound.assign(size_t(bins) + 1, 0);
         m_judgedBins.assign(size_t(bins), false);
         times.resize(size_t(stored));
