@@ -5,7 +5,8 @@
 #include <QtTest>
 
 // What the admission reads comes from a tree of /proc and cgroup files written for each row;
-// the rlimits are given, so that nothing of the machine that runs the test leaks in.
+// the rlimits are given, so that nothing of the machine that runs the test leaks in. Each limit
+// keeps back a sixteenth of itself, 16 to 256 MiB: 64 MiB of 1 GiB, 16 MiB of 120 MiB.
 class tst_MemoryAdmission : public QObject
 {
     Q_OBJECT
@@ -17,7 +18,7 @@ class tst_MemoryAdmission : public QObject
     {
         QDir(dir.path()).removeRecursively();
         for (const QString &file :
-             QStringList{"/proc/meminfo=MemAvailable:   1000000 kB\n",
+             QStringList{"/proc/meminfo=MemAvailable:   10000000 kB\n",
                          "/proc/self/status=VmSize:\t1000 kB\nVmData:\t500 kB\n"} +
                  files) {
             const QString path = dir.path() + file.section('=', 0, 0);
@@ -58,56 +59,59 @@ private slots:
                              qint64 data = MemoryAdmission::Unbounded) {
             QTest::newRow(name) << files << as << data << available;
         };
-        row("no cgroup: MemAvailable", {}, 1024000000);
+        row("no cgroup: MemAvailable", {}, 10240000000);
         row("v2 max against current less the file cache",
-            {v2, inV2, b2 + "memory.max=1000000\n", b2 + "memory.current=400000\n",
-             b2 + "memory.stat=anon 9\ninactive_file 60000\nactive_file 40000\n"},
-            700000);
+            {v2, inV2, b2 + "memory.max=1073741824\n", b2 + "memory.current=419430400\n",
+             b2 + "memory.stat=anon 9\ninactive_file 62914560\nactive_file 41943040\n"},
+            692060160);
         row("v2 high below max binds",
-            {v2, inV2, b2 + "memory.max=max\n", b2 + "memory.high=800000",
-             b2 + "memory.current=300000"},
-            500000);
+            {v2, inV2, b2 + "memory.max=max\n", b2 + "memory.high=838860800",
+             b2 + "memory.current=314572800"},
+            471859200);
         row("v2 parent binds tighter than the leaf",
-            {v2, inV2, b2 + "memory.max=1000000", b2 + "memory.current=0", a2 + "memory.max=600000",
-             a2 + "memory.current=500000"},
-            100000);
+            {v2, inV2, b2 + "memory.max=1073741824", b2 + "memory.current=0",
+             a2 + "memory.max=629145600", a2 + "memory.current=524288000"},
+            65536000);
         row("v2 max everywhere: no cgroup limit",
             {v2, inV2, b2 + "memory.max=max\n", a2 + "memory.max=max", a2 + "memory.high=max"},
-            1024000000);
+            10240000000);
         row("v2 usage past the limit: nothing",
             {v2, inV2, b2 + "memory.max=1000", b2 + "memory.current=5000"}, 0);
         // A container sees its own cgroup as the mount's root; the decoy at the full path is
         // never read.
         row("v2 mount root is the container's cgroup",
             {"/proc/self/mountinfo=30 25 0:26 /kube/pod /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n",
-             "/proc/self/cgroup=0::/kube/pod/app\n", "/sys/fs/cgroup/app/memory.max=300000",
+             "/proc/self/cgroup=0::/kube/pod/app\n", "/sys/fs/cgroup/app/memory.max=314572800",
              "/sys/fs/cgroup/app/memory.current=0", "/sys/fs/cgroup/kube/pod/app/memory.max=1"},
-            300000);
+            294912000);
         row("v1 limit against usage less the hierarchy's file cache",
             {v1, inV1, b1 + "memory.limit_in_bytes=125829120\n",
              b1 + "memory.usage_in_bytes=25829120\n",
              b1 + "memory.stat=inactive_file 999999\ntotal_inactive_file 1000\ntotal_active_file "
                   "0\n"},
-            100001000);
+            83223784);
         row("v1 without totals: the group's own file cache",
             {v1, inV1, b1 + "memory.limit_in_bytes=125829120",
              b1 + "memory.usage_in_bytes=25829120",
              b1 + "memory.stat=inactive_file 1000\nactive_file 1000\n"},
-            100002000);
+            83224784);
         row("v1 parent binds tighter than the leaf",
             {v1, inV1, b1 + "memory.limit_in_bytes=209715200", b1 + "memory.usage_in_bytes=0",
              a1 + "memory.limit_in_bytes=104857600", a1 + "memory.usage_in_bytes=4857600"},
-            100000000);
+            83222784);
         row("v1 unlimited is LONG_MAX rounded to pages",
             {v1, inV1, b1 + "memory.limit_in_bytes=9223372036854771712",
              b1 + "memory.usage_in_bytes=5"},
-            1024000000);
+            10240000000);
         row("v1 limit of exactly 2^62 is no limit either",
             {v1, inV1, b1 + "memory.limit_in_bytes=4611686018427387904",
              b1 + "memory.usage_in_bytes=5"},
-            1024000000);
-        row("RLIMIT_AS against VmSize", {}, 976000, 2000000);
-        row("RLIMIT_DATA against VmData", {}, 88000, none, 600000);
+            10240000000);
+        row("v1 of 8 GiB keeps at most 256 MiB back",
+            {v1, inV1, b1 + "memory.limit_in_bytes=8589934592", b1 + "memory.usage_in_bytes=0"},
+            8321499136);
+        row("RLIMIT_AS against VmSize", {}, 1005608960, 1073741824);
+        row("RLIMIT_DATA against VmData", {}, 589312000, none, 629145600);
         row("RLIMIT_DATA below VmData: nothing", {}, 0, none, 500000);
     }
 

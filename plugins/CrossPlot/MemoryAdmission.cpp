@@ -94,13 +94,22 @@ qint64 limitFile(const QString &path)
     return value >= NoLimitFloor ? -1 : value;
 }
 
-// limit - (used - reclaimable), never below 0; Unbounded without a limit.
+// What a limit keeps back from admission: the memory that nobody asks for (the libraries, the
+// stacks, the page tables, the read buffers, the window) still has to fit once the admitted
+// blocks have taken the rest, or the kernel kills the process at the limit. A sixteenth of
+// the limit, at least 16 MiB and at most 256 MiB.
+qint64 reserveOf(qint64 limit)
+{
+    return qBound<qint64>(qint64(16) << 20, limit / 16, qint64(256) << 20);
+}
+
+// limit - reserve - (used - reclaimable), never below 0; Unbounded without a limit.
 qint64 headroom(qint64 limit, qint64 used, qint64 reclaimable)
 {
     if (limit < 0)
         return MemoryAdmission::Unbounded;
     const qint64 held = qMax<qint64>(0, qMax<qint64>(0, used) - qMax<qint64>(0, reclaimable));
-    return qMax<qint64>(0, limit - held);
+    return qMax<qint64>(0, limit - reserveOf(limit) - held);
 }
 
 qint64 cacheOf(const QByteArray &stat, const QByteArray &prefix)
@@ -241,7 +250,7 @@ qint64 resourceLimits()
     for (int k = 0; k < 2; ++k) {
         // Without the process's figure the limit itself is the best guess left.
         if (limits[k] != MemoryAdmission::Unbounded)
-            tightest = qMin(tightest, qMax<qint64>(0, limits[k] - qMax<qint64>(0, used[k])));
+            tightest = qMin(tightest, headroom(limits[k], used[k], 0));
     }
 #endif
     return tightest;

@@ -19,6 +19,8 @@
 // - the environment variable CROSSPLOT_MEMORY_AVAILABLE (bytes, or with a suffix K, M or G),
 //   which stands for what the machine had before this process admitted anything: the bytes
 //   still held by grants are taken off it.
+// The cgroup and rlimit figures keep a reserve back (a sixteenth of the limit, 16 to 256 MiB)
+// for the memory that is never asked for; at a hard limit the kernel kills rather than fails.
 // Without any of these there is no bound at all (the allocation itself then decides).
 //
 // The real sources already see memory once it is touched, so the grants are not taken off
