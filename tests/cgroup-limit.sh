@@ -20,9 +20,9 @@ parent=$mount$own
 [ -w "$parent" ] || skip "$parent is not writable (needs root)"
 
 work=$(mktemp -d) || exit 1
-groups=()
+# The runs happen in subshells, so the groups are found by their name.
 cleanup() {
-    for group in "${groups[@]}"; do rmdir "$group" 2>/dev/null; done
+    for group in "$parent/crossplot-test-$$-"*; do [ -d "$group" ] && rmdir "$group"; done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -32,7 +32,6 @@ run_in() {
     local limit=$1 name=$2; shift 2
     local group=$parent/crossplot-test-$$-$name
     mkdir "$group" || return 1
-    groups+=("$group")
     echo "$limit" > "$group/memory.limit_in_bytes" || return 1
     bash -c 'echo $$ > "$0/cgroup.procs" && exec "$@"' "$group" "$@" \
         > "$work/$name.out" 2> "$work/$name.err"
