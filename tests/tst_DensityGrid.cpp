@@ -62,6 +62,12 @@ private slots:
         row("2,000,000,000 zero picks in one cell, a stored pick beside them", {5, 0},
             {0, 1000, 2000000000, 20}, {50, 5}, {{0, 0, 1000000000.5}},
             {{0, 0, 2000000000}, {4, 0, 1}}, {6250, 2000000000, 0, 0});
+        // Enough picks for the count to be shared out among threads (one per 2^20 picks).
+        Ints many;
+        for (int k = 0; k < 2097152; ++k)
+            many << 10 << 37;
+        row("2,097,152 picks in one cell, counted on up to two threads", many, {0, 100, 0, 4},
+            {25, 34}, {{1, 8, 2097152.0}}, {{8, 36, 2097152}}, {850, 2097160, 0, 0});
         row("memory for neither: the smaller need is told", {10, 37}, {0, 100, 0, 4}, {25, 34}, {},
             {}, {850, 0, 16, 7072}, "15");
         row("16 bytes: the picks' sort keys, but not their one cell", {10, 37}, {0, 100, 0, 4},

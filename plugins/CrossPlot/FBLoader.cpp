@@ -265,7 +265,8 @@ void FBLoader::setBlockRecords(int records)
 
 void FBLoader::setThreadCount(int threads)
 {
-    d->threads = qMax(1, threads);
+    // 256 at most, as for CROSSPLOT_LOAD_THREADS: each worker takes two buffers.
+    d->threads = qBound(1, threads, 256);
 }
 
 int FBLoader::threadCount() const
@@ -360,8 +361,9 @@ void FBLoader::readRecords(FBPicks &picks, const std::function<void(int)> &progr
         if (workers > 0)
             workers = int(qMin<qint64>(workers, MemoryAdmission::available() / bufferBytes / 2));
         MemoryAdmission::Grant buffersGrant;
-        if (workers > 1 && !buffersGrant.extend(2 * workers * bufferBytes))
-            workers = 0;
+        if (workers < 2 || !buffersGrant.extend(2 * workers * bufferBytes))
+            workers = 0; // one worker beside a waiting caller is one thread
+
         std::atomic<int> buffersLeft{faults().buffers};
         std::vector<std::unique_ptr<Block>> buffers;
         for (int k = 0; k < qMax(1, 2 * workers) && !scanner.acceptsNothing(); ++k) {

@@ -104,7 +104,7 @@ public:
     // small files through many blocks and threads.
     void setBlockRecords(int records);
 
-    // Worker threads of readRecords; values below 1 count as 1.
+    // Worker threads of readRecords; values below 1 count as 1, above 256 as 256.
     void setThreadCount(int threads);
     int threadCount() const;
     // CROSSPLOT_LOAD_THREADS when it is a whole number from 1 to maxThreadCount(), else
