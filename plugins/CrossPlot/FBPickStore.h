@@ -37,6 +37,7 @@ private:
     const bool details;
     int room = 0;     // reserved capacity
     int admitted = 0; // picks whose memory the admission has granted
+    qint64 keepBack = -1; // bytes left to the grid and matrix, fixed at the first admission
     qint64 zeroPicks = 0;
     qint64 dropped = 0;
     qint64 unread = 0;
