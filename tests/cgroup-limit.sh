@@ -4,10 +4,13 @@
 # killed; in 400 MB it draws everything and exits 0. Skips (exit 77) where no writable v1
 # memory controller is there. The test cgroups are made inside this process's own memory
 # cgroup, so that every limit above still holds, and are removed whatever happens.
-# Usage: cgroup-limit.sh BIN_DIR
+# Usage: cgroup-limit.sh BIN_DIR [SANITIZED (1 or 0)]
 set -u
 bin=$1
 skip() { echo "SKIP: $*"; exit 77; }
+
+# A sanitizer's shadow memory and quarantine are memory that no admission is asked for.
+[ "${2:-0}" = 1 ] && skip "a sanitizer build holds memory that the admission cannot see"
 
 [ "$(uname -s)" = Linux ] || skip "not Linux"
 own=$(awk -F: '$2 ~ /(^|,)memory(,|$)/ { print $3; exit }' /proc/self/cgroup)
