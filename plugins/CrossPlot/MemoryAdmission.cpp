@@ -25,11 +25,12 @@ struct Sources
     qint64 dataLimit = -1;
 };
 
-// One lock for the sources, the ledger and every check that enters the ledger.
+// One lock for the sources, the ledger and every check that enters the ledger. Never
+// destroyed: grants held by static objects still leave the ledger at exit.
 std::recursive_mutex &lock()
 {
-    static std::recursive_mutex mutex;
-    return mutex;
+    static auto *mutex = new std::recursive_mutex;
+    return *mutex;
 }
 
 Sources &sources()
