@@ -130,11 +130,10 @@ private slots:
         matrix.columns = notice == "too large" ? 17000 : 25;
         matrix.rows = notice == "too large" ? 16100 : 34;
         matrix.refusedBytes = 7072;
-        const QString shown =
-            notice == "grid" ? DrawNotice::forGrid(grid)
-            : notice.contains("picks") || notice == "dropped" || notice == "unread"
-                ? DrawNotice::forPicks(picks)
-                : DrawNotice::forMatrix(matrix, notice == "matrix" ? 4 : 1);
+        const QString shown = notice == "grid"        ? DrawNotice::forGrid(grid)
+                              : notice == "matrix"    ? DrawNotice::forMatrix(matrix, 4)
+                              : notice == "too large" ? DrawNotice::forMatrix(matrix, 1)
+                                                      : DrawNotice::forPicks(picks);
         qunsetenv("CROSSPLOT_MEMORY_AVAILABLE");
         QLocale::setDefault(QLocale::c());
         QCoreApplication::removeTranslator(&catalogue);
