@@ -256,7 +256,7 @@ private slots:
         QTest::newRow("one more") << QByteArray::number(most + 1) << 0;
         for (const char *bad :
              {"0", "-1", "abc", "4.0", "+2", " 2", "", "257", "100000", "99999999999999999999"})
-            QTest::newRow(bad) << QByteArray(bad) << 0;
+            QTest::addRow("'%s'", bad) << QByteArray(bad) << 0;
     }
 
     void threadCount()
