@@ -1,10 +1,11 @@
 #!/bin/bash
-# Runs the whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer (gcc), then
-# fuzzes the FB data path with libFuzzer (clang) from the seed corpus for FUZZ_SECONDS.
+# Runs the whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer (gcc), the
+# loader's and the grid's tests under ThreadSanitizer at 1, 2 and 4 load threads, then fuzzes
+# the FB data path with libFuzzer (clang) from the seed corpus for FUZZ_SECONDS.
 # Any sanitizer report, failed test or fuzzer finding makes the script exit non-zero.
 #
-# Environment: FUZZ_SECONDS (default 120), JOBS (default 2), SANITIZE_BUILD_DIR and
-# FUZZ_BUILD_DIR (defaults build-sanitize and build-fuzz in the source tree).
+# Environment: FUZZ_SECONDS (default 120), JOBS (default 2), SANITIZE_BUILD_DIR, TSAN_BUILD_DIR
+# and FUZZ_BUILD_DIR (defaults build-sanitize, build-tsan and build-fuzz in the source tree).
 # Needs: gcc/g++, clang/clang++ and libclang-rt-14-dev (libFuzzer), cmake, ninja.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 fuzz_seconds=${FUZZ_SECONDS:-120}
 jobs=${JOBS:-2}
 sanitize_dir=${SANITIZE_BUILD_DIR:-$root/build-sanitize}
+tsan_dir=${TSAN_BUILD_DIR:-$root/build-tsan}
 fuzz_dir=${FUZZ_BUILD_DIR:-$root/build-fuzz}
 launcher=()
 if command -v ccache >/dev/null; then
@@ -28,6 +30,22 @@ export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_stri
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan-suppressions.txt:print_suppressions=0"
 (cd "$sanitize_dir" && ctest --output-on-failure -j "$jobs")
+
+echo "== Loader and grid tests under ThreadSanitizer ($tsan_dir)"
+# Only the targets whose threads are checked: the loader's and the grid's tests. Qt itself is
+# not instrumented, so reports inside its libraries are suppressed, and nothing else.
+cmake -S "$root" -B "$tsan_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
+    -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread "${launcher[@]}"
+cmake --build "$tsan_dir" -j "$jobs" --target tst_FBLoader tst_DensityGrid
+for threads in 1 2 4; do
+    for test in tst_FBLoader tst_DensityGrid; do
+        echo "-- $test at CROSSPLOT_LOAD_THREADS=$threads"
+        CROSSPLOT_LOAD_THREADS=$threads QT_QPA_PLATFORM=offscreen \
+            TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan-suppressions.txt" \
+            "$tsan_dir/bin/$test"
+    done
+done
 
 echo "== Fuzzing fuzz_fbdata for ${fuzz_seconds} s ($fuzz_dir)"
 cmake -S "$root" -B "$fuzz_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -2,6 +2,7 @@
 #include "CrossPlotMap.h"
 #include "KyBaseUtil.h"
 #include "KyProjectManager.h"
+#include "MemoryAdmission.h"
 #include "PointPicker.h"
 #include "TestSupport.h"
 #include "velPicker.h"
@@ -306,6 +307,20 @@ class tst_CrossPlotMap : public QObject
                     other->findChild<QLabel *>("forFBNumLabel")->text(), "| ");
             other->close();
         }
+        // Each window of the picks holds about 3.16 MB (its 750 x 525 matrix of doubles most
+        // of it): with 7 MiB beside what the closed, not yet deleted windows hold, two fit, and the
+        // third is refused its matrix with the notice.
+        qputenv("CROSSPLOT_MEMORY_AVAILABLE",
+                QByteArray::number(MemoryAdmission::held() + 7340032));
+        QList<CrossPlotMap *> windows;
+        for (int k = 0; k < 3; ++k) {
+            windows << openWindow("All", seen);
+            seen["three windows in memory for two"] +=
+                say(windows.last()->canvasNotice().section(". ", 0, 0), "| ");
+        }
+        qunsetenv("CROSSPLOT_MEMORY_AVAILABLE");
+        for (CrossPlotMap *window : windows)
+            window->close();
         return seen;
     }
 
@@ -396,6 +411,9 @@ private slots:
         row("velocity while held, to the corners from the upper right, after",
             "no text | no text |  ( V = 1429 m/s )  in #800000 on #c8ffffff |  ( V = inf m/s )  in "
             "#800000 on #c8ffffff |  ( V = 0 m/s )  in #800000 on #c8ffffff | inactive");
+        row("three windows in memory for two",
+            "| | The density cannot be drawn at point size 4: its matrix of 750 x 525 cells "
+            "needs 3.01 MiB, and 990.43 KiB are available | ");
         row("tracker after left, right, both, left", "no text | no text | no text | (0 m, 0 ms) "
                                                      "in #000000 on #c8ffffff | ");
     }

@@ -36,10 +36,13 @@ private slots:
             QTest::newRow(name) << picks << window << size << values << cells << grid << memory;
         };
         // Offset 10 and 37 ms in the window 0 ... 100: offset bin 2 and time bin 9 of 34. Its
-        // 25 x 34 fine cells take 4 bytes each to count in, or 2 sort keys of 8 bytes; the matrix
-        // 25 x 34 doubles and 34 row hits of 4 bytes. What does not fit is refused, not allocated.
-        row("one pick; 7000 bytes hold its grid and matrix", {10, 37}, {0, 100, 0, 4}, {25, 34},
-            {{1, 8, 1.0}}, {{8, 36, 1}}, {850, 20, 0, 0}, "7000");
+        // 25 x 34 fine cells take 4 bytes each to count in, or 2 sort keys of 8 bytes; its one
+        // occupied cell 12 bytes, held while the matrix is built; the matrix 25 x 34 doubles and
+        // 34 row hits and 34 touched rows of 4 bytes. What does not fit is refused, not allocated.
+        row("one pick; 7084 bytes hold its grid and matrix exactly", {10, 37}, {0, 100, 0, 4},
+            {25, 34}, {{1, 8, 1.0}}, {{8, 36, 1}}, {850, 20, 0, 0}, "7084");
+        row("one pick; 7083 bytes: the matrix is refused", {10, 37}, {0, 100, 0, 4}, {25, 34}, {},
+            {{8, 36, 1}}, {850, 20, 0, 7072}, "7083");
         row("point size 8: 12.5 columns truncated", {10, 37}, {0, 100, 0, 8}, {12, 17},
             {{0, 4, 1.0}});
         row("offset bins 0, 1 and time bins 0, 1 share element 0: mean, not sum",
@@ -59,10 +62,16 @@ private slots:
         row("2,000,000,000 zero picks in one cell, a stored pick beside them", {5, 0},
             {0, 1000, 2000000000, 20}, {50, 5}, {{0, 0, 1000000000.5}},
             {{0, 0, 2000000000}, {4, 0, 1}}, {6250, 2000000000, 0, 0});
-        row("memory for the grid, not the matrix", {10, 37}, {0, 100, 0, 4}, {25, 34}, {},
-            {{8, 36, 1}}, {850, 20, 0, 6936}, "6K");
+        // Enough picks for the count to be shared out among threads (one per 2^20 picks).
+        Ints many;
+        for (int k = 0; k < 2097152; ++k)
+            many << 10 << 37;
+        row("2,097,152 picks in one cell, counted on up to two threads", many, {0, 100, 0, 4},
+            {25, 34}, {{1, 8, 2097152.0}}, {{8, 36, 2097152}}, {850, 2097160, 0, 0});
         row("memory for neither: the smaller need is told", {10, 37}, {0, 100, 0, 4}, {25, 34}, {},
-            {}, {850, 0, 16, 6936}, "10");
+            {}, {850, 0, 16, 7072}, "15");
+        row("16 bytes: the picks' sort keys, but not their one cell", {10, 37}, {0, 100, 0, 4},
+            {25, 34}, {}, {}, {850, 0, 12, 7072}, "16");
     }
 
     void grid()

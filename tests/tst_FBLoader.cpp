@@ -1,3 +1,4 @@
+#include "DrawNotice.h"
 #include "FBLoader.h"
 #include "TestSupport.h"
 
@@ -188,6 +189,95 @@ private slots:
                     (k == 0 || picks.records.at(k) > picks.records.at(k - 1)));
         if (threads == 1)
             QCOMPARE(picks.offsets, offsets.mid(0, leastStored));
+    }
+
+    // Room for 2 picks (16 bytes each with details, an eighth of 36 bytes kept back for the
+    // grid) until the first block of 5 records is stored, then plenty: block 2 accepts nothing,
+    // block 3 five picks, and still only the first two picks are stored.
+    void noPickStoredAfterADrop()
+    {
+        Ints offsets = {1, 2, 3, 4, 5, 5000, 5000, 5000, 5000, 5000, 11, 12, 13, 14, 15}, values;
+        const QString name = dir.filePath(QStringLiteral("drop.fb"));
+        QVERIFY(writeFile(name, file(15, 0, 1000, offsets)));
+        qputenv("CROSSPLOT_MEMORY_AVAILABLE", "36");
+        const FBPicks picks = loadPicks(name, filter(All), 1, 5, values, INT_MAX, [](int v) {
+            if (v == 5)
+                qputenv("CROSSPLOT_MEMORY_AVAILABLE", "1G");
+        });
+        qunsetenv("CROSSPLOT_MEMORY_AVAILABLE");
+        QCOMPARE((Ints{picks.pickCount, picks.droppedPicks}), (Ints{10, 8}));
+        QCOMPARE(picks.offsets, (Ints{1, 2}));
+        QCOMPARE(picks.grant.bytes(), 32);
+    }
+
+    // Workers that cannot start, or buffers that cannot be had: the load still ends, with the
+    // same picks while one buffer is there, with every record unread and its notice without.
+    void threadsOrBuffersFail_data()
+    {
+        QTest::addColumn<Ints>("row"); // threads, workers that start, buffers, records unread
+        const int all = INT_MAX;
+        QTest::newRow("no worker starts") << Ints{3, 0, all, 0};
+        QTest::newRow("one of three workers starts") << Ints{3, 1, all, 0};
+        QTest::newRow("three buffers: one worker") << Ints{3, all, 3, 0};
+        QTest::newRow("one buffer: one thread") << Ints{3, all, 1, 0};
+        QTest::newRow("no buffer, three threads") << Ints{3, all, 0, 40};
+        QTest::newRow("no buffer, one thread") << Ints{1, all, 0, 40};
+    }
+
+    void threadsOrBuffersFail()
+    {
+        QFETCH(Ints, row);
+        Ints offsets, values;
+        for (int k = 1; k <= 40; ++k)
+            offsets << k;
+        const QString name = dir.filePath(QStringLiteral("faults.fb"));
+        QVERIFY(writeFile(name, file(40, 0, 1000, offsets)));
+        FBLoader::setFaults({row[1], row[2]});
+        const FBPicks picks = loadPicks(name, filter(All), row[0], 4, values, INT_MAX);
+        FBLoader::setFaults({});
+        QCOMPARE(values.size(), 40);
+        QCOMPARE(picks.unreadRecords, row[3]);
+        QCOMPARE(picks.offsets, row[3] ? Ints{} : offsets);
+        QCOMPARE(DrawNotice::forPicks(picks),
+                 row[3] ? "40 records of the file could not be read: the memory available held no "
+                          "buffer for them. 0 accepted picks are drawn."
+                        : "");
+    }
+
+    // Whole numbers from 1 to 4 x the cores (256 at most) are taken; anything else gives the
+    // default and a warning that names it.
+    void threadCount_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("threads"); // 0: the default
+        const int most = qMin(4 * QThread::idealThreadCount(), 256);
+        QTest::newRow("1") << QByteArray("1") << 1;
+        QTest::newRow("4 x the cores") << QByteArray::number(most) << most;
+        QTest::newRow("one more") << QByteArray::number(most + 1) << 0;
+        for (const char *bad :
+             {"0", "-1", "abc", "4.0", "+2", " 2", "", "257", "100000", "99999999999999999999"})
+            QTest::addRow("'%s'", bad) << QByteArray(bad) << 0;
+    }
+
+    void threadCount()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(int, threads);
+        qputenv("CROSSPLOT_LOAD_THREADS", value);
+        int used = 0;
+        const QString warning = FBLoader::threadCountWarning(&used);
+        const int fallback = FBLoader::defaultThreadCount();
+        qunsetenv("CROSSPLOT_LOAD_THREADS");
+        const int ideal = QThread::idealThreadCount();
+        QCOMPARE(used, threads ? threads : ideal);
+        QCOMPARE(fallback, used);
+        QCOMPARE(warning, threads
+                              ? QString()
+                              : QString("CROSSPLOT_LOAD_THREADS=%1 is not a whole number from 1 "
+                                        "to %2; %3 threads are used instead.")
+                                    .arg(QString(value))
+                                    .arg(qMin(4 * ideal, 256))
+                                    .arg(ideal));
     }
 };
 

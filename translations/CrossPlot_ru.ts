@@ -181,9 +181,10 @@
         <source>Images (*.png)</source>
         <translation>Изображения (*.png)</translation>
     </message>
-</context>
-<context>
-    <name>DrawNotice</name>
+    <message>
+        <source>%L1 records of the file could not be read: the memory available held no buffer for them. %L2 accepted picks are drawn.</source>
+        <translation>Не удалось прочитать %L1 записей файла: в доступной памяти не нашлось для них буфера. Показано принятых пикировок: %L2.</translation>
+    </message>
     <message>
         <source>Only %L1 of the %L2 accepted picks are drawn: one window holds at most %L3 picks. A narrower offset range would draw them all.</source>
         <translation>Показаны только %L1 из %L2 принятых пикировок: одно окно вмещает не более %L3. При более узком диапазоне удалений будут показаны все.</translation>
@@ -203,6 +204,13 @@
     <message>
         <source>The density cannot be drawn at point size %1: its matrix of %L2 x %L3 cells needs %4, and %5 are available. A larger point size or a narrower offset range would help.</source>
         <translation>Плотность нельзя построить при размере точки %1: матрице %L2 × %L3 ячеек нужно %4, а доступно %5. Поможет больший размер точки или более узкий диапазон удалений.</translation>
+    </message>
+</context>
+<context>
+    <name>FBLoader</name>
+    <message>
+        <source>CROSSPLOT_LOAD_THREADS=%1 is not a whole number from 1 to %2; %3 threads are used instead.</source>
+        <translation>CROSSPLOT_LOAD_THREADS=%1 — не целое число от 1 до %2; вместо него используется потоков: %3.</translation>
     </message>
 </context>
 <context>

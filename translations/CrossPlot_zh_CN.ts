@@ -181,9 +181,10 @@
         <source>Images (*.png)</source>
         <translation>图像 (*.png)</translation>
     </message>
-</context>
-<context>
-    <name>DrawNotice</name>
+    <message>
+        <source>%L1 records of the file could not be read: the memory available held no buffer for them. %L2 accepted picks are drawn.</source>
+        <translation>文件中有 %L1 条记录无法读取：可用内存中没有可供读取它们的缓冲区。已绘制 %L2 个已接受的初至。</translation>
+    </message>
     <message>
         <source>Only %L1 of the %L2 accepted picks are drawn: one window holds at most %L3 picks. A narrower offset range would draw them all.</source>
         <translation>仅绘制了 %L2 个已接受初至中的 %L1 个：一个窗口最多容纳 %L3 个初至。缩小炮检距范围即可全部绘制。</translation>
@@ -203,6 +204,13 @@
     <message>
         <source>The density cannot be drawn at point size %1: its matrix of %L2 x %L3 cells needs %4, and %5 are available. A larger point size or a narrower offset range would help.</source>
         <translation>点大小为 %1 时无法绘制密度：%L2 × %L3 个单元的矩阵需要 %4，而可用内存只有 %5。增大点大小或缩小炮检距范围可以解决。</translation>
+    </message>
+</context>
+<context>
+    <name>FBLoader</name>
+    <message>
+        <source>CROSSPLOT_LOAD_THREADS=%1 is not a whole number from 1 to %2; %3 threads are used instead.</source>
+        <translation>CROSSPLOT_LOAD_THREADS=%1 不是 1 到 %2 之间的整数；改用 %3 个线程。</translation>
     </message>
 </context>
 <context>

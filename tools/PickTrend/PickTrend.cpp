@@ -2,6 +2,7 @@
 
 #include "FBLoader.h"
 #include "FBRecordScanner.h"
+#include "MemoryAdmission.h"
 #include "RefractorModel.h"
 #include "RefractorTally.h"
 
@@ -84,7 +85,19 @@ bool PickTrend::fit(const FBPicks &picks)
         return false;
     }
     const qint64 span = qint64(latest) - earliest + 1;
+    // Asked of the admission first, as the grid is: the kernel would rather kill the process
+    // than fail the allocation. The grant lasts while the medians are found; what is kept after
+    // is a few numbers per bin and the per-metre medians.
+    const bool byCounts = bins * span <= qMax<qint64>(kept, DenseTimeCells);
+    const bool perMetre = bins * m_binWidth <= DenseTimeCells;
+    const qint64 scratch = byCounts ? bins * span * qint64(sizeof(quint32))
+                                    : (bins + 1) * qint64(sizeof(qint64)) + kept * qint64(sizeof(int));
+    const MemoryAdmission::Grant grant = MemoryAdmission::grant(
+        scratch + bins * qint64(2 * sizeof(qint64) + sizeof(int) + 1) +
+        (perMetre ? bins * m_binWidth * qint64(sizeof(int)) : 0));
     try {
+        if (grant.bytes() == 0)
+            throw std::bad_alloc();
         m_judgedBins.assign(size_t(bins), false);
         m_medians.assign(size_t(bins), 0);
         m_binPicks.assign(size_t(bins), 0);
@@ -94,12 +107,12 @@ bool PickTrend::fit(const FBPicks &picks)
         // One count per bin and millisecond when the times keep to a range that costs no
         // more than the picks would in a sort: one pass and no sort. Wild times spread the
         // range out of that, and the picks are sorted by bin instead.
-        if (bins * span <= qMax<qint64>(kept, DenseTimeCells))
+        if (byCounts)
             medianByCounts(picks, zeros, zeroBin, earliest, span);
         else
             medianBySort(picks, zeros, zeroBin, kept);
         // A median per metre of offset for judging, where the window is narrow enough.
-        if (bins * m_binWidth <= DenseTimeCells) {
+        if (perMetre) {
             m_medianAt.assign(size_t(bins * m_binWidth), NotJudged);
             for (size_t m = 0; m < m_medianAt.size(); ++m) {
                 const size_t b = m / size_t(m_binWidth);

@@ -86,7 +86,7 @@ void CrossPlotModel::loadByClass(CrossPlotModel &correct, CrossPlotModel &error,
         // across blocks: a few hundred KB, whatever the file.
         FBPickBlock dealt[2] = {FBPickBlock(FBLoader::BlockRecords, false),
                                 FBPickBlock(FBLoader::BlockRecords, false)};
-        loader.readBlocks(
+        const qint64 unread = loader.readBlocks(
             [&](const FBPickBlock &block) {
                 dealt[0].count = dealt[1].count = 0;
                 for (int i = 0; i < block.count; ++i) {
@@ -102,6 +102,9 @@ void CrossPlotModel::loadByClass(CrossPlotModel &correct, CrossPlotModel &error,
                 store[0].prepareAhead();
                 store[1].prepareAhead();
             });
+        // Records left unread may have held picks of either class.
+        store[0].addUnreadRecords(unread);
+        store[1].addUnreadRecords(unread);
         // Records past the end of the file read as class 0: Correct.
         store[0].addZeroPicks(loader.zeroPicks());
     }

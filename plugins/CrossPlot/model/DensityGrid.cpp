@@ -3,11 +3,11 @@
 #include "FBLoader.h"
 #include "MemoryAdmission.h"
 
-#include <QThreadPool>
-
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -79,6 +79,10 @@ int densityThreshold(const DensityCell *cells, int occupied)
         largest = qMax(largest, cells[k].count);
     if (largest <= 0)
         return 0;
+    // The histogram, or the copy of the counts, grows with the cells: admitted like them.
+    MemoryAdmission::Grant scratch;
+    if (!scratch.extend((qint64(qMin(largest, occupied)) + 1) * qint64(sizeof(int))))
+        throw std::bad_alloc();
     const qint64 h = qMin(qint64(double(float(occupied)) * 0.98), qint64(occupied) - 1);
     if (largest <= occupied) {
         std::vector<int> histogram(size_t(largest) + 1, 0);
@@ -144,9 +148,11 @@ void countInParallel(int *counts, qint64 cellCount, const Binning &binning, cons
                      const int *time, int pickCount)
 {
     constexpr int PicksPerThread = 1 << 20;
-    int threads = qMin(FBLoader::defaultThreadCount(), pickCount / PicksPerThread);
+    int threads = qMax(1, qMin(FBLoader::defaultThreadCount(), pickCount / PicksPerThread));
+    // Each thread but this one counts into counts of its own: admitted, or one thread counts.
+    MemoryAdmission::Grant partialGrant;
     if (cellCount > pickCount / 8 ||
-        !MemoryAdmission::admits(cellCount * qint64(sizeof(int)) * (threads - 1)))
+        !partialGrant.extend(cellCount * qint64(sizeof(int)) * (threads - 1)))
         threads = 1;
     std::vector<std::unique_ptr<int[]>> partial;
     for (int t = 1; t < threads; ++t) {
@@ -158,16 +164,25 @@ void countInParallel(int *counts, qint64 cellCount, const Binning &binning, cons
         countRange(counts, binning, offset, time, 0, pickCount);
         return;
     }
-    QThreadPool pool;
-    pool.setMaxThreadCount(threads - 1);
+    std::vector<std::thread> workers;
+    std::vector<int> leftOver; // shares whose thread could not start: counted here
     for (int t = 1; t < threads; ++t) {
         int *mine = partial[size_t(t - 1)].get();
         const int first = int(qint64(pickCount) * t / threads);
         const int last = int(qint64(pickCount) * (t + 1) / threads);
-        pool.start([=, &binning] { countRange(mine, binning, offset, time, first, last); });
+        try {
+            workers.emplace_back(
+                [=, &binning] { countRange(mine, binning, offset, time, first, last); });
+        } catch (const std::system_error &) {
+            leftOver.push_back(t);
+        }
     }
     countRange(counts, binning, offset, time, 0, int(qint64(pickCount) / threads));
-    pool.waitForDone();
+    for (int t : leftOver)
+        countRange(counts, binning, offset, time, int(qint64(pickCount) * t / threads),
+                   int(qint64(pickCount) * (t + 1) / threads));
+    for (std::thread &worker : workers)
+        worker.join();
     for (const auto &mine : partial) {
         for (qint64 k = 0; k < cellCount; ++k)
             counts[k] += mine[size_t(k)];
@@ -178,6 +193,9 @@ void countInParallel(int *counts, qint64 cellCount, const Binning &binning, cons
 bool countDense(DensityGrid::Result &result, const Binning &binning, const int *offset,
                 const int *time, int pickCount, int zeroPicks)
 {
+    MemoryAdmission::Grant scratch;
+    if (!scratch.extend(result.cellCount * qint64(sizeof(int))))
+        return false;
     std::unique_ptr<int[]> counts = allocate<int>(result.cellCount, true);
     if (!counts)
         return false;
@@ -189,7 +207,7 @@ bool countDense(DensityGrid::Result &result, const Binning &binning, const int *
     int occupied = 0;
     for (qint64 k = 0; k < result.cellCount; ++k)
         occupied += counts[size_t(k)] != 0;
-    if (!MemoryAdmission::admits(qint64(occupied) * qint64(sizeof(DensityCell)))) {
+    if (!result.grant.extend(qint64(occupied) * qint64(sizeof(DensityCell)))) {
         result.refusedBytes = qint64(occupied) * qint64(sizeof(DensityCell));
         return true;
     }
@@ -213,6 +231,9 @@ bool countSparse(DensityGrid::Result &result, const Binning &binning, const int 
                  const int *time, int pickCount, int zeroPicks)
 {
     const qint64 zeroIndex = zeroPicks > 0 ? binning.index(0, 0) : -1;
+    MemoryAdmission::Grant scratch;
+    if (!scratch.extend((qint64(pickCount) + 1) * qint64(sizeof(qint64))))
+        return false;
     std::vector<qint64> keys;
     try {
         keys.reserve(size_t(pickCount) + 1);
@@ -233,7 +254,7 @@ bool countSparse(DensityGrid::Result &result, const Binning &binning, const int 
     for (size_t k = 0; k < keys.size(); ++k)
         occupied += k == 0 || keys[k] != keys[k - 1];
     const qint64 cellBytes = qint64(occupied) * qint64(sizeof(DensityCell));
-    if (!MemoryAdmission::admits(cellBytes) ||
+    if (!result.grant.extend(cellBytes) ||
         !(result.cells = allocate<DensityCell>(occupied, false))) {
         result.refusedBytes = occupied > 0 ? cellBytes : 0;
         return true;
@@ -288,7 +309,7 @@ DensityGrid::Result DensityGrid::build(const QVector<int> &offsets, const QVecto
     // process meanwhile) is a refusal like any other.
     try {
         for (const bool dense : {denseFirst, !denseFirst}) {
-            if (!counted && MemoryAdmission::admits(dense ? denseBytes : sparseBytes))
+            if (!counted)
                 counted = dense ? countDense(result, binning, offset, time, pickCount, zeroPicks)
                                 : countSparse(result, binning, offset, time, pickCount, zeroPicks);
         }
@@ -298,6 +319,7 @@ DensityGrid::Result DensityGrid::build(const QVector<int> &offsets, const QVecto
         counted = false;
     }
     if (!counted) {
+        result.grant.reset();
         result.cells.reset();
         result.occupiedCount = 0;
         result.densityMax = 0;
@@ -321,8 +343,9 @@ DensityGrid::Result DensityGrid::sum(const Result &a, const Result &b, int offse
     // Both lists run in offset-major, then time order, which every time extent keeps: a merge.
     const qint64 most = qint64(a.occupiedCount) + b.occupiedCount;
     const qint64 bytes = most * qint64(sizeof(DensityCell));
-    if (most > IntMax || !MemoryAdmission::admits(bytes) ||
+    if (most > IntMax || !result.grant.extend(bytes) ||
         !(result.cells = allocate<DensityCell>(most, false))) {
+        result.grant.reset();
         result.refusedBytes = bytes;
         return result;
     }
@@ -362,11 +385,16 @@ DensityMatrix DensityGrid::resample(const DensityCell *cells, int occupiedCount,
     // bytes they would need are then only told, saturated.
     const bool fits = columns <= IntMax && rows <= IntMax && columns * rows <= MaxMatrixElements;
     const qint64 elements = fits ? columns * rows : 0;
-    // The values, and one hit count per row for the column being filled.
+    // The values, and for the column being filled one hit count per row and the list of the
+    // rows it touched. The values' part stays in the ledger with them; the rest is let go
+    // when the matrix is done.
+    const qint64 valueBytes = elements * qint64(sizeof(double));
     const qint64 bytes =
-        fits ? elements * qint64(sizeof(double)) + rows * qint64(sizeof(int))
+        fits ? valueBytes + 2 * rows * qint64(sizeof(int))
              : qint64(qMin(double(columns) * double(rows) * sizeof(double), 9.0e18));
-    if (!fits || !MemoryAdmission::admits(bytes)) {
+    MemoryAdmission::Grant scratch;
+    if (!fits || !matrix.grant.extend(valueBytes) || !scratch.extend(bytes - valueBytes)) {
+        matrix.grant.reset();
         matrix.columns = int(qMin<qint64>(columns, IntMax));
         matrix.rows = int(qMin<qint64>(rows, IntMax));
         matrix.refusedBytes = bytes;
@@ -380,6 +408,7 @@ DensityMatrix DensityGrid::resample(const DensityCell *cells, int occupiedCount,
 
     std::unique_ptr<int[]> hits = allocate<int>(rows, true);
     if (!hits) {
+        matrix.grant.reset();
         matrix.refusedBytes = bytes;
         return matrix;
     }
@@ -389,6 +418,7 @@ DensityMatrix DensityGrid::resample(const DensityCell *cells, int occupiedCount,
     try {
         matrix.values.reserve(int(elements));
     } catch (const std::bad_alloc &) {
+        matrix.grant.reset();
         matrix.refusedBytes = bytes;
         return matrix;
     }
@@ -400,6 +430,14 @@ DensityMatrix DensityGrid::resample(const DensityCell *cells, int occupiedCount,
     // offset edge. A column's values hold the sums until it is complete; then each is divided by
     // the number of cells that fell into it, so the hits need one column, not the whole matrix.
     std::vector<int> touched; // rows of the current column with hits
+    try {
+        touched.reserve(size_t(rows));
+    } catch (const std::bad_alloc &) {
+        matrix.grant.reset();
+        matrix.values = QVector<double>();
+        matrix.refusedBytes = bytes;
+        return matrix;
+    }
     qint64 current = 0;
     auto finishColumn = [&] {
         for (int row : touched) {

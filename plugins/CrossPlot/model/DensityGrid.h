@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MemoryAdmission.h"
+
 #include <QVector>
 #include <limits>
 #include <memory>
@@ -22,6 +24,7 @@ struct DensityMatrix
     // Non-zero when the matrix was not built: the bytes it needed, which the machine could not
     // give or one matrix cannot hold. values is then empty; columns and rows are what it would be.
     qint64 refusedBytes = 0;
+    MemoryAdmission::Grant grant; // the memory of values, for as long as they live
 };
 
 // The fine grid of pick counts and its resampling to the point size; widget-free.
@@ -49,6 +52,7 @@ public:
         // Non-zero when the grid could not be counted: the bytes it needed, which the machine
         // could not give. There are then no cells and densityMax is 0.
         qint64 refusedBytes = 0;
+        MemoryAdmission::Grant grant; // the memory of cells, for as long as they live
     };
 
     // Counts the picks into the fine grid over offsetLow..offsetHigh and fixes the time extent

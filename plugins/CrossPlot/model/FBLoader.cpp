@@ -5,11 +5,17 @@
 #include "FBRecord.h"
 #include "FBRecordScanner.h"
 
-#include <QMutex>
+#include "MemoryAdmission.h"
+
+#include <QCoreApplication>
 #include <QThread>
-#include <QThreadPool>
-#include <QWaitCondition>
+#include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -68,6 +74,25 @@ struct Block
     {
     }
 
+    // What one block holds: its piece buffer and its picks.
+    static qint64 bytesFor(int records, bool details)
+    {
+        return qint64(qMin(records, PieceRecords)) * FBRecord::Size +
+               qint64(records) * (details ? 4 : 2) * qint64(sizeof(int));
+    }
+
+    // A block, or null when its memory cannot be had (or a test says so).
+    static std::unique_ptr<Block> make(int records, bool details, std::atomic<int> &buffersLeft)
+    {
+        if (buffersLeft.fetch_sub(1) <= 0)
+            return nullptr;
+        try {
+            return std::unique_ptr<Block>(new Block(records, details));
+        } catch (const std::bad_alloc &) {
+            return nullptr;
+        }
+    }
+
     // Reads and scans count records from record first on.
     void fill(const FBBlockReader &reader, const FBRecordScanner &scanner, qint64 first, int count)
     {
@@ -89,71 +114,100 @@ struct Block
 };
 
 // Reads and scans the blocks of records on worker threads and hands them to the calling thread
-// in file order. Worker w takes blocks w, w + n, w + 2n, ... of n workers, each into one of its
-// own two buffers, so that it reads and scans the next block while its last one waits to be
-// stored.
+// in file order. The workers take the blocks in file order, each the next one not yet taken,
+// into a ring of buffers (two per worker), so that the next blocks are read and scanned while
+// the last ones wait to be stored. A worker that took block b writes into its buffer once
+// block b - n of the same buffer (n buffers) is stored; that block was taken earlier, by a
+// worker that waits for nothing later, so the ring cannot lock up, however many workers start.
 class BlockPipeline
 {
 public:
     BlockPipeline(const FBBlockReader &reader, const FBRecordScanner &scanner, qint64 records,
-                  int blockRecords, int workers, bool details)
+                  int blockRecords, std::vector<std::unique_ptr<Block>> &buffers)
         : reader(reader), scanner(scanner), records(records), blockRecords(blockRecords),
-          blocks((records + blockRecords - 1) / blockRecords), workers(workers)
+          blocks((records + blockRecords - 1) / blockRecords), buffers(buffers)
     {
-        for (int k = 0; k < 2 * workers; ++k)
-            buffers.emplace_back(new Block(blockRecords, details));
     }
 
-    // Runs the workers and calls store(block, slot) on this thread for every block in file
-    // order; the workers call work(block, slot) on each block they scanned, and prepare()
-    // between their blocks. slot is the block's buffer.
+    // Starts up to workers threads and calls store(block, slot) on this thread for every block
+    // in file order; the workers call work(block, slot) on each block they scanned and prepare()
+    // between their blocks. slot is the block's buffer. Workers that cannot start leave their
+    // blocks to the others; when none starts, this thread reads every block itself through the
+    // first buffer.
     template <typename Store, typename Work, typename Prepare>
-    void run(Store store, Work &work, Prepare prepare)
+    void run(int workers, int startable, Store store, const Work &work, Prepare prepare)
     {
-        QThreadPool pool;
-        pool.setMaxThreadCount(workers);
-        for (int w = 0; w < workers; ++w)
-            pool.start([this, w, &work, &prepare] { scan(w, work, prepare); });
-        for (qint64 b = 0; b < blocks; ++b) {
-            const int slot = int(b % qint64(buffers.size()));
-            Block &block = *buffers[size_t(slot)];
-            {
-                QMutexLocker locker(&mutex);
-                while (!(block.index == b && block.ready))
-                    changed.wait(&mutex);
+        std::vector<std::thread> threads;
+        for (int w = 0; w < workers && w < startable; ++w) {
+            try {
+                threads.emplace_back([this, &work, &prepare] { scan(work, prepare); });
+            } catch (const std::system_error &) {
+                break;
             }
-            store(block, slot);
-            QMutexLocker locker(&mutex);
-            block.index = -1;
-            block.ready = false;
-            changed.wakeAll();
         }
-        pool.waitForDone();
+        if (threads.empty()) {
+            Block &block = *buffers.front();
+            for (qint64 b = 0; b < blocks; ++b) {
+                block.fill(reader, scanner, b * blockRecords, countOf(b));
+                if (work)
+                    work(block.picks, 0);
+                store(block, 0);
+            }
+            return;
+        }
+        for (qint64 b = 0; b < blocks; ++b) {
+            Block &block = bufferOf(b);
+            {
+                std::unique_lock<std::mutex> locker(mutex);
+                changed.wait(locker, [&] { return block.index == b && block.ready; });
+            }
+            store(block, slotOf(b));
+            {
+                std::lock_guard<std::mutex> locker(mutex);
+                block.index = -1;
+                block.ready = false;
+                stored = b + 1;
+            }
+            changed.notify_all();
+        }
+        for (std::thread &thread : threads)
+            thread.join();
     }
 
 private:
-    template <typename Work, typename Prepare> void scan(int worker, Work &work, Prepare &prepare)
+    template <typename Work, typename Prepare> void scan(const Work &work, Prepare &prepare)
     {
-        for (qint64 b = worker; b < blocks; b += workers) {
-            const int slot = int(b % qint64(buffers.size()));
-            Block &block = *buffers[size_t(slot)];
+        for (;;) {
+            qint64 b;
+            Block *block;
             {
-                QMutexLocker locker(&mutex);
-                while (block.index != -1)
-                    changed.wait(&mutex);
-                block.index = b;
+                std::unique_lock<std::mutex> locker(mutex);
+                b = next++;
+                if (b >= blocks)
+                    return;
+                block = &bufferOf(b);
+                // The buffer is this block's once the block before it in the ring is stored:
+                // a worker that took a later block for the same buffer waits its turn.
+                changed.wait(locker, [&] { return b - qint64(buffers.size()) < stored; });
+                block->index = b;
             }
-            block.fill(reader, scanner, b * blockRecords,
-                       int(qMin<qint64>(blockRecords, records - b * blockRecords)));
+            block->fill(reader, scanner, b * blockRecords, countOf(b));
             if (work)
-                work(block.picks, slot);
+                work(block->picks, slotOf(b));
             {
-                QMutexLocker locker(&mutex);
-                block.ready = true;
-                changed.wakeAll();
+                std::lock_guard<std::mutex> locker(mutex);
+                block->ready = true;
             }
+            changed.notify_all();
             prepare();
         }
+    }
+
+    int slotOf(qint64 b) const { return int(b % qint64(buffers.size())); }
+    Block &bufferOf(qint64 b) { return *buffers[size_t(slotOf(b))]; }
+    int countOf(qint64 b) const
+    {
+        return int(qMin<qint64>(blockRecords, records - b * blockRecords));
     }
 
     const FBBlockReader &reader;
@@ -161,11 +215,18 @@ private:
     const qint64 records;
     const int blockRecords;
     const qint64 blocks;
-    const int workers;
-    std::vector<std::unique_ptr<Block>> buffers;
-    QMutex mutex;
-    QWaitCondition changed;
+    std::vector<std::unique_ptr<Block>> &buffers;
+    qint64 next = 0;   // the next block to take
+    qint64 stored = 0; // blocks handed to store
+    std::mutex mutex;
+    std::condition_variable changed;
 };
+
+FBLoader::Faults &faults()
+{
+    static FBLoader::Faults injected;
+    return injected;
+}
 
 } // namespace
 
@@ -211,7 +272,8 @@ void FBLoader::setBlockRecords(int records)
 
 void FBLoader::setThreadCount(int threads)
 {
-    d->threads = qMax(1, threads);
+    // 256 at most, as for CROSSPLOT_LOAD_THREADS: each worker takes two buffers.
+    d->threads = qBound(1, threads, 256);
 }
 
 int FBLoader::threadCount() const
@@ -221,9 +283,47 @@ int FBLoader::threadCount() const
 
 int FBLoader::defaultThreadCount()
 {
-    bool ok = false;
-    const int threads = qEnvironmentVariableIntValue("CROSSPLOT_LOAD_THREADS", &ok);
-    return qMax(1, ok ? threads : QThread::idealThreadCount());
+    int threads = QThread::idealThreadCount();
+    threadCountWarning(&threads);
+    return threads;
+}
+
+int FBLoader::maxThreadCount()
+{
+    return qMin(4 * qMax(1, QThread::idealThreadCount()), 256);
+}
+
+QString FBLoader::threadCountWarning(int *threads)
+{
+    // A thread count past a few per core only adds buffers and hand-overs; past 256 the
+    // buffers alone would hold hundreds of megabytes.
+    const int fallback = qMax(1, QThread::idealThreadCount());
+    if (threads)
+        *threads = fallback;
+    if (!qEnvironmentVariableIsSet("CROSSPLOT_LOAD_THREADS"))
+        return QString();
+    const QByteArray text = qgetenv("CROSSPLOT_LOAD_THREADS");
+    // Decimal digits only: no sign, no blanks, no fraction.
+    bool ok = !text.isEmpty() && text.size() <= 9;
+    for (const char c : text)
+        ok = ok && c >= '0' && c <= '9';
+    const int value = ok ? text.toInt() : 0;
+    if (value >= 1 && value <= maxThreadCount()) {
+        if (threads)
+            *threads = value;
+        return QString();
+    }
+    return QCoreApplication::translate("FBLoader",
+                                       "CROSSPLOT_LOAD_THREADS=%1 is not a whole number from 1 "
+                                       "to %2; %3 threads are used instead.")
+        .arg(QString::fromLocal8Bit(text))
+        .arg(maxThreadCount())
+        .arg(fallback);
+}
+
+void FBLoader::setFaults(const Faults &injected)
+{
+    faults() = injected;
 }
 
 void FBLoader::readHeader(FBPicks &picks)
@@ -246,25 +346,26 @@ void FBLoader::readHeader(FBPicks &picks)
 
 void FBLoader::readRecords(FBPicks &picks, const std::function<void(int)> &progress)
 {
-    const qint64 onFile = recordsToRead();
     const bool none = FBRecordScanner(d->offsetLow, d->offsetHigh, d->filter).acceptsNothing();
-    FBPickStore store(picks, none ? 0 : onFile, d->pickLimit, d->filter.keepDetails);
-    read({}, [&store](const FBPickBlock &block, int) { store.append(block); },
-         [&store] { store.prepareAhead(); }, progress);
+    FBPickStore store(picks, none ? 0 : recordsToRead(), d->pickLimit, d->filter.keepDetails);
+    const qint64 unread =
+        read({}, [&store](const FBPickBlock &block, int) { store.append(block); },
+             [&store] { store.prepareAhead(); }, progress);
+    store.addUnreadRecords(unread);
     store.addZeroPicks(d->zeroPicks);
 }
 
-void FBLoader::readBlocks(const std::function<void(const FBPickBlock &)> &take,
-                          const std::function<void(int)> &progress,
-                          const std::function<void()> &prepare)
+qint64 FBLoader::readBlocks(const std::function<void(const FBPickBlock &)> &take,
+                            const std::function<void(int)> &progress,
+                            const std::function<void()> &prepare)
 {
-    read({}, [&take](const FBPickBlock &block, int) { take(block); }, prepare, progress);
+    return read({}, [&take](const FBPickBlock &block, int) { take(block); }, prepare, progress);
 }
 
-void FBLoader::readBlocks(const Work &work, const Work &take,
-                          const std::function<void(int)> &progress)
+qint64 FBLoader::readBlocks(const Work &work, const Work &take,
+                            const std::function<void(int)> &progress)
 {
-    read(work, take, {}, progress);
+    return read(work, take, {}, progress);
 }
 
 int FBLoader::slotCount() const
@@ -282,44 +383,73 @@ qint64 FBLoader::recordsToRead() const
     return qMin<qint64>(qMax(0, d->recordCount), d->reader.recordsOnFile());
 }
 
-void FBLoader::read(const Work &work, const Work &take, const std::function<void()> &prepare,
-                    const std::function<void(int)> &progress)
+qint64 FBLoader::read(const Work &work, const Work &take, const std::function<void()> &prepare,
+                      const std::function<void(int)> &progress)
 {
     // A negative count announces no records; the header word itself is left as read.
     const qint64 announced = qMax(0, d->recordCount);
     // Records past the end of the file are records of zeros; they are not read at all.
-    const qint64 onFile = qMin(announced, d->reader.recordsOnFile());
+    const qint64 onFile = recordsToRead();
     const FBRecordScanner scanner(d->offsetLow, d->offsetHigh, d->filter);
     ProgressTicker ticker(announced, progress);
     const int blockRecords = int(qMin<qint64>(d->blockRecords, qMax<qint64>(1, onFile)));
+    const qint64 blocks = (onFile + blockRecords - 1) / blockRecords;
+    const bool details = d->filter.keepDetails;
+    // Two buffers per worker, as many as the memory admits (they grow with the thread count: 256
+    // workers would take over 300 MB); one buffer, about 0.6 MB, is taken without asking, as the
+    // smallest load needs it.
+    const qint64 bufferBytes = Block::bytesFor(blockRecords, details);
+    int workers = d->threads == 1 || blocks <= 1 || scanner.acceptsNothing()
+                      ? 0
+                      : int(qMin<qint64>(d->threads, blocks));
+    if (workers > 0)
+        workers = int(qMin<qint64>(workers, MemoryAdmission::available() / bufferBytes / 2));
+    MemoryAdmission::Grant buffersGrant;
+    if (workers < 2 || !buffersGrant.extend(2 * workers * bufferBytes))
+        workers = 0; // one worker beside a waiting caller is one thread
+
+    std::atomic<int> buffersLeft{faults().buffers};
+    std::vector<std::unique_ptr<Block>> buffers;
+    for (int k = 0; k < qMax(1, 2 * workers) && !scanner.acceptsNothing(); ++k) {
+        std::unique_ptr<Block> block = Block::make(blockRecords, details, buffersLeft);
+        if (!block)
+            break;
+        buffers.push_back(std::move(block));
+    }
+    // Workers for the buffers there are; without any buffer nothing can be read.
+    workers = qMin<int>(workers, int(buffers.size()) / 2);
+    qint64 read = 0;
+    const auto storeBlock = [&](const Block &block, int slot) {
+        take(block.picks, slot);
+        ticker.advance(block.records);
+        read += block.records;
+    };
     if (scanner.acceptsNothing()) {
         ticker.advance(onFile);
-    } else if (d->threads == 1 || onFile <= blockRecords) {
+        read = onFile;
+    } else if (buffers.empty()) {
+        // Not even one buffer: the load ends here, and the notice tells what was not read.
+    } else if (workers <= 1) {
         // One thread, or one block: no worker is worth its start.
-        Block block(blockRecords, d->filter.keepDetails);
+        Block &block = *buffers.front();
         for (qint64 first = 0; first < onFile; first += blockRecords) {
             const int count = int(qMin<qint64>(blockRecords, onFile - first));
             block.fill(d->reader, scanner, first, count);
             if (work)
                 work(block.picks, 0);
-            take(block.picks, 0);
-            ticker.advance(count);
+            storeBlock(block, 0);
         }
     } else {
-        BlockPipeline pipeline(d->reader, scanner, onFile, blockRecords, d->threads,
-                               d->filter.keepDetails);
-        pipeline.run(
-            [&](const Block &block, int slot) {
-                take(block.picks, slot);
-                ticker.advance(block.records);
-            },
-            work,
-            [&prepare] {
-                if (prepare)
-                    prepare();
-            });
+        BlockPipeline pipeline(d->reader, scanner, onFile, blockRecords, buffers);
+        pipeline.run(workers, faults().workers, storeBlock, work, [&prepare] {
+            if (prepare)
+                prepare();
+        });
     }
+    // Records left unread keep their progress values, so that a progress display ends.
+    ticker.advance(onFile - read);
     d->zeroPicks = scanner.acceptsZeroRecord() ? announced - onFile : 0;
     ticker.advance(announced - onFile);
     d->reader.close();
+    return onFile - read;
 }

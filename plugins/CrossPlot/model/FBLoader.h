@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CrossPlotParam.h"
+#include "MemoryAdmission.h"
 
 #include <QString>
 #include <QVector>
@@ -51,10 +52,12 @@ struct FBPicks
     int pickCount = 0;   // every accepted pick: stored, dropped and zero picks
     int zeroPicks = 0;
     int droppedPicks = 0;
-    QVector<int> offsets; // signed, as stored in the file
-    QVector<int> fbTimes; // whole milliseconds, truncated toward zero
-    QVector<int> records; // with keepDetails: 0-based record index of each stored pick
-    QVector<int> classes; // with keepDetails: class code of each stored pick, as stored
+    int unreadRecords = 0;        // records on file that no buffer could be had to read
+    MemoryAdmission::Grant grant; // the memory of the stored picks, for as long as they live
+    QVector<int> offsets;         // signed, as stored in the file
+    QVector<int> fbTimes;         // whole milliseconds, truncated toward zero
+    QVector<int> records;         // with keepDetails: 0-based record index of each stored pick
+    QVector<int> classes;         // with keepDetails: class code of each stored pick, as stored
 };
 
 // Reads an FB file: the header, then the records in blocks of BlockRecords, each read with a
@@ -63,7 +66,9 @@ struct FBPicks
 //
 // Threads: QThread::idealThreadCount(), or the environment variable CROSSPLOT_LOAD_THREADS, or
 // setThreadCount(); with 1 the calling thread does everything. The result is the same for every
-// thread count.
+// thread count. The workers' buffers are admitted first: what the memory does not hold, and
+// workers that cannot start, leave fewer workers; without a single buffer the load ends and the
+// records left are counted in FBPicks::unreadRecords. No load waits for a worker that never came.
 //
 // A file that changes while it is read: the records are those that existed when readRecords
 // began (later growth is not read), and bytes that a read no longer delivers read as zeros, as
@@ -98,16 +103,17 @@ public:
     // readers that split the picks, or judge them without keeping them.
     // prepare, when given, is called on the worker threads between their blocks (see
     // FBPickStore::prepareAhead).
-    void readBlocks(const std::function<void(const FBPickBlock &)> &take,
-                    const std::function<void(int)> &progress = {},
-                    const std::function<void()> &prepare = {});
+    // Returns the records on file left unread for want of memory (see FBPicks::unreadRecords).
+    qint64 readBlocks(const std::function<void(const FBPickBlock &)> &take,
+                      const std::function<void(int)> &progress = {},
+                      const std::function<void()> &prepare = {});
     // As readBlocks, and work(block, slot) runs first on the worker thread that scanned the
     // block (on the calling thread with one thread); slot, 0 ... slotCount() - 1, names the
     // block's buffer until take(block, slot) has returned, so that work can leave its results
     // of the block there for take. For readers whose work per pick is worth sharing out.
     using Work = std::function<void(const FBPickBlock &, int slot)>;
-    void readBlocks(const Work &work, const Work &take,
-                    const std::function<void(int)> &progress = {});
+    qint64 readBlocks(const Work &work, const Work &take,
+                      const std::function<void(int)> &progress = {});
     int slotCount() const;
 
     // Accepted records past the end of the file in the last readBlocks.
@@ -125,15 +131,32 @@ public:
     // small files through many blocks and threads.
     void setBlockRecords(int records);
 
-    // Worker threads of readRecords; values below 1 count as 1.
+    // Worker threads of readRecords; values below 1 count as 1, above 256 as 256.
     void setThreadCount(int threads);
     int threadCount() const;
+    // CROSSPLOT_LOAD_THREADS when it is a whole number from 1 to maxThreadCount(), else
+    // QThread::idealThreadCount().
     static int defaultThreadCount();
+    // min(4 x the cores, 256).
+    static int maxThreadCount();
+    // The one-line warning that a tool prints when CROSSPLOT_LOAD_THREADS is set to no valid
+    // count, naming the value and the count used instead; empty when it is unset or valid.
+    // threads, when given, receives the count used.
+    static QString threadCountWarning(int *threads = nullptr);
+
+    // A seam for the tests: how many workers of a load may start and how many block buffers
+    // can be had, as if threads or memory ran out. Both unlimited unless set.
+    struct Faults
+    {
+        int workers = std::numeric_limits<int>::max();
+        int buffers = std::numeric_limits<int>::max();
+    };
+    static void setFaults(const Faults &faults);
 
 private:
     Q_DISABLE_COPY(FBLoader)
-    void read(const Work &work, const Work &take, const std::function<void()> &prepare,
-              const std::function<void(int)> &progress);
+    qint64 read(const Work &work, const Work &take, const std::function<void()> &prepare,
+                const std::function<void(int)> &progress);
     struct Private;
     Private *d;
 };

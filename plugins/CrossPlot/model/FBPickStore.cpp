@@ -10,6 +10,10 @@ namespace {
 
 // Memory asked for at a time: small against the machine, large against the cost of asking.
 constexpr qint64 SliceBytes = 64 << 20;
+// What the picks leave of the memory they find, for the grid and the matrix that draw them: an
+// eighth, up to 16 MiB (the counts and matrix of a 12 km by 4 s window at 4 m cells). Picks that
+// took it all would leave nothing drawn.
+constexpr qint64 KeepBackBytes = 16 << 20;
 // Pages are faulted in this far ahead of the stored picks, one huge page per vector at a time.
 constexpr qint64 LeadPicks = 4 << 20;
 constexpr qint64 PreparePicks = (2 << 20) / qint64(sizeof(int));
@@ -57,6 +61,7 @@ FBPickStore::~FBPickStore()
 {
     picks.zeroPicks = clampedInt(zeroPicks);
     picks.droppedPicks = clampedInt(dropped);
+    picks.unreadRecords = clampedInt(unread);
     picks.pickCount = clampedInt(picks.offsets.size() + dropped + zeroPicks);
 }
 
@@ -64,10 +69,15 @@ bool FBPickStore::admitMore(qint64 wanted)
 {
     const qint64 bytesPerPick = (details ? 4 : 2) * qint64(sizeof(int));
     const qint64 slice = qMax<qint64>(wanted, SliceBytes / bytesPerPick);
-    const qint64 grant = qMin<qint64>(qMin<qint64>(slice, room - admitted),
-                                      MemoryAdmission::available() / bytesPerPick);
-    // What can be had is taken even when it falls short: those picks are still drawn.
-    admitted += int(qMax<qint64>(0, grant));
+    if (keepBack < 0)
+        keepBack = qMin(KeepBackBytes, MemoryAdmission::available() / 8);
+    qint64 grant = qMin<qint64>(qMin<qint64>(slice, room - admitted),
+                                (MemoryAdmission::available() - keepBack) / bytesPerPick);
+    // What can be had is taken even when it falls short: those picks are still drawn. It
+    // stays in the ledger as long as a copy of the picks lives.
+    if (grant <= 0 || !picks.grant.extend(grant * bytesPerPick))
+        grant = 0;
+    admitted += int(grant);
     return grant >= wanted;
 }
 
@@ -109,6 +119,12 @@ void FBPickStore::prepareAhead()
         }
         first = prepared;
     }
+}
+
+void FBPickStore::addUnreadRecords(qint64 count)
+{
+    unread += count;
+    full = full || count > 0;
 }
 
 void FBPickStore::addZeroPicks(qint64 count)

@@ -20,6 +20,8 @@ public:
     void append(const FBPickBlock &block);
     // Accepted records past the end of the file: counted, never stored.
     void addZeroPicks(qint64 count);
+    // Records on file that were never read: their picks are unknown, and none is stored after.
+    void addUnreadRecords(qint64 count);
 
     // Safe from any thread while append runs: faults in the pages that the next picks will be
     // written to, a little ahead of them and never beyond the admitted memory. The kernel's
@@ -35,8 +37,10 @@ private:
     const bool details;
     int room = 0;     // reserved capacity
     int admitted = 0; // picks whose memory the admission has granted
+    qint64 keepBack = -1; // bytes left to the grid and matrix, fixed at the first admission
     qint64 zeroPicks = 0;
     qint64 dropped = 0;
+    qint64 unread = 0;
     bool full = false;                 // a pick was dropped: so are all after it
     int *bases[4] = {};                // the reserved blocks of the vectors, fixed once reserved
     std::atomic<qint64> prepared{0};   // picks whose pages are faulted in, or being so
