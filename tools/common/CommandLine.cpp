@@ -1,5 +1,10 @@
 #include "CommandLine.h"
 
+#include "FBLoader.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QTranslator>
 #include <QtGlobal>
 
 #include <cstdio>
@@ -17,6 +22,22 @@ void filterQtNoise(QtMsgType type, const QMessageLogContext &context, const QStr
 }
 
 } // namespace
+
+void CommandLine::installTranslations()
+{
+    // Kept for the program's life, as the application keeps a pointer to it.
+    static QTranslator translator;
+    if (translator.load(QLocale(), QStringLiteral("CrossPlot"), QStringLiteral("_"),
+                        QStringLiteral(":/resource/translations")))
+        QCoreApplication::installTranslator(&translator);
+}
+
+void CommandLine::warnAboutEnvironment(const QString &program)
+{
+    const QString threads = FBLoader::threadCountWarning();
+    if (!threads.isEmpty())
+        std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(threads));
+}
 
 void CommandLine::quietQtNotes()
 {

@@ -12,6 +12,13 @@ public:
     // Keeps stderr to what the tool says: drops the notes Qt writes on every window it builds.
     static void quietQtNotes();
 
+    // Installs the plug-in's catalogue for the user's locale, as the host does, so that the
+    // dialog's messages and the notices read in the user's language. Needs the application.
+    static void installTranslations();
+
+    // Says on stderr, in one line each, what in the environment is not taken as given.
+    static void warnAboutEnvironment(const QString &program);
+
     // Says on stderr, in one line, what is wrong and where help is; returns BadCommandLine.
     static int refuse(const QString &program, const QString &message);
 

@@ -179,6 +179,8 @@ int main(int argc, char *argv[])
         options.files.size() > 1 || !imageName(options, options.files.value(0)).isEmpty();
     std::unique_ptr<QCoreApplication> app(images ? new QApplication(argc, argv)
                                                  : new QCoreApplication(argc, argv));
+    CommandLine::installTranslations();
+    CommandLine::warnAboutEnvironment(QStringLiteral("crossplot-render"));
     if (options.files.size() > 1 && !options.output.isEmpty() && !QDir().mkpath(options.output)) {
         std::fprintf(stderr, "crossplot-render: cannot create the directory %s\n",
                      qPrintable(options.output));

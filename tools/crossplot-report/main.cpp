@@ -80,6 +80,8 @@ int main(int argc, char *argv[])
     case ReportOptions::Outcome::Run:
         break;
     }
+    CommandLine::installTranslations();
+    CommandLine::warnAboutEnvironment(QStringLiteral("crossplot-report"));
     // The offset range is the same for every file: checked once, before any file.
     CrossPlotParam range;
     range.minOffset = options.minOffset;
