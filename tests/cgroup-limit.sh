@@ -1,5 +1,6 @@
 #!/bin/bash
-# Runs crossplot-render in real cgroup v1 memory limits on a 20,000,000-record file: in 120 MB
+# Runs crossplot-render and crossplot-report in real cgroup v1 memory limits on a 20,000,000-
+# record file: in 120 MB crossplot-render
 # it must end with exit 3, the notice and the true pick count, and write its image, never be
 # killed; in 400 MB it draws everything and exits 0. Skips (exit 77) where no writable v1
 # memory controller is there. The test cgroups are made inside this process's own memory
@@ -59,7 +60,14 @@ check "120 MB exits 3, not killed" '[ "$code" = 3 ]'
 check "120 MB tells the true pick count" '[ -n "$picks" ] && [ "$(pickCount "$work/narrow.out")" = "$picks" ]'
 check "120 MB says why" 'grep -q "do not fit in the memory available" "$work/narrow.err"'
 
-read -r code usage failcnt < <(run_in 120M image "$bin/crossplot-render" "$work/m20.fb" -o "$work/x.png")
+read -r code usage failcnt < <(run_in 120M image env LC_ALL=ru_RU.UTF-8 "$bin/crossplot-render" "$work/m20.fb" -o "$work/x.png")
 echo "120 MB -o x.png: exit $code, peak $usage bytes, failcnt $failcnt"
 check "120 MB writes the image and exits 3" '[ "$code" = 3 ] && [ -s "$work/x.png" ]'
+check "the notice reads in the user's language" 'grep -q "Показаны только" "$work/image.err"'
+
+read -r code usage failcnt < <(run_in 150M report "$bin/crossplot-report" -o "$work/qc" "$work/m20.fb")
+echo "150 MB crossplot-report: exit $code, peak $usage bytes, failcnt $failcnt"
+check "150 MB writes the report and exits 0" '[ "$code" = 0 ] && [ -s "$work/qc/index.html" ]'
+check "150 MB tells the file's notes what did not fit" \
+    'grep -q "Correct: Only .* do not fit in the memory available" "$work/qc/summary.json"'
 exit $failed
