@@ -1,8 +1,9 @@
 #!/bin/bash
 # Runs crossplot-render and crossplot-report in real cgroup v1 memory limits on a 20,000,000-
-# record file: in 120 MB crossplot-render
-# it must end with exit 3, the notice and the true pick count, and write its image, never be
-# killed; in 400 MB it draws everything and exits 0. Skips (exit 77) where no writable v1
+# record file: in 120 MB crossplot-render must end with exit 3, the notice (in the user's
+# language) and the true pick count, and write its image, never be killed; in 400 MB it draws
+# everything and exits 0; in 150 MB the report is written, exit 0, the refusal in the file's
+# notes. Skips (exit 77) where no writable v1
 # memory controller is there. The test cgroups are made inside this process's own memory
 # cgroup, so that every limit above still holds, and are removed whatever happens.
 # Usage: cgroup-limit.sh BIN_DIR [SANITIZED (1 or 0)]
