@@ -17,6 +17,10 @@ private slots:
         QVERIFY(writeFile(m_dir.filePath("one.fb"), fbBytes(0, 100, {{10, 37.0f, 0}})));
         QVERIFY(writeFile(m_dir.filePath("second.fb"), fbBytes(0, 200, {{150, 80.0f, 0}})));
         QVERIFY(writeFile(m_dir.filePath("equal.fb"), fbBytes(300, 300, {{10, 1.0f, 0}})));
+        QVERIFY(writeFile(m_dir.filePath("short.fb"),
+                          fbBytes(0, 100, {{10, 37.0f, 0}, {20, 5.0f, 0}}, 3).left(16 + 84 + 42)));
+        QVERIFY(writeFile(m_dir.filePath("negative.fb"), fbBytes(-5, 100)));
+        QVERIFY(writeFile(m_dir.filePath("tiny.fb"), fbBytes(0, 100).left(10)));
         // A pick at 1e12 ms: its matrix is larger than one matrix holds, which is refused.
         QVERIFY(writeFile(m_dir.filePath("wild.fb"), fbBytes(0, 1000, {{10, 1e12f, 0}})));
         // An image that cannot be written: a folder has its name.
@@ -35,9 +39,9 @@ private slots:
                 "bad value \"21\" for --point-size: expected 1..20");
         toolRow("point size 0", "one.fb --point-size 0", 2, "bad value \"0\" for --point-size");
         toolRow("point size 20", "one.fb --stats --point-size 20", 0,
-                "\"matrixColumns\": 5, \"matrixRows\": 6}");
+                "\"matrixColumns\": 5, \"matrixRows\": 6, ");
         toolRow("point size 1", "one.fb --stats --point-size 1", 0,
-                "\"matrixColumns\": 100, \"matrixRows\": 137}");
+                "\"matrixColumns\": 100, \"matrixRows\": 137, ");
         // Within a file and across files, in either order: bad input, then a failed write, then
         // a refusal.
         toolRow("refused", "wild.fb --stats", 3, "larger than one matrix can hold");
@@ -52,14 +56,33 @@ private slots:
         toolRow("type unknown", "x.fb --type all", 2, "--type: expected correct, error or both");
         toolRow("equal offsets", "one.fb --min-offset 500 --max-offset 500", 2,
                 "Error: the offset range is illegal.");
-        toolRow("missing file", "none.fb", 2, "Error: fail to open the file: none.fb");
-        toolRow("equal header bounds", "equal.fb", 2, "Error: the input file is illegal.");
+        toolRow("missing file", "none.fb", 2,
+                "crossplot-render: Error: fail to open the file: none.fb (No such file or "
+                "directory)\n");
+        toolRow("equal header bounds", "equal.fb", 2,
+                "crossplot-render: equal.fb: Error: the input file is illegal. (offsetLow (bytes "
+                "8-11) is 300, not below offsetHigh (bytes 12-15), 300)\n");
+        toolRow("negative header low", "negative.fb", 2,
+                "(offsetLow (bytes 8-11) is -5, below 0)\n");
+        toolRow("header of 10 bytes", "tiny.fb", 2,
+                "(the file holds 10 bytes, a header takes 16; the words it lacks read as 0; "
+                "offsetLow (bytes 8-11) is 0, not below offsetHigh (bytes 12-15), 0)\n");
         // One pick at offset 10 m, 37 ms in the window 0..100: time bins reach 137 ms, and the 4 m
         // x 4 ms matrix has 25 columns and 34 rows.
         toolRow("stats of one pick", "one.fb --stats", 0,
                 "{\"recordCount\": 1, \"offsetLow\": 0, \"offsetHigh\": 100, \"pickCount\": 1, "
                 "\"timeMax\": 137, \"cellCount\": 850, \"densityMax\": 20, \"matrixColumns\": 25, "
-                "\"matrixRows\": 34}\n");
+                "\"matrixRows\": 34, \"recordsInFile\": 1}\n");
+        // The header announces 3 records, the file holds 1 and a half.
+        toolRow("cut short", "short.fb --stats", 0,
+                "short.fb: cut short: the header announces 3 records, the file holds 1; the "
+                "missing ones read as picks at 0 m, 0 ms\n");
+        toolRow("cut short, in --stats", "short.fb --stats", 0,
+                "\"pickCount\": 3, \"timeMax\": 137, \"cellCount\": 850, \"densityMax\": 20, "
+                "\"matrixColumns\": 25, \"matrixRows\": 34, \"recordsInFile\": 1}\n");
+        toolRow("window below its minimum", "one.fb -o small.png --size 300x800", 0,
+                "crossplot-render: --size 300x800 is below the window's minimum 922x700; using "
+                "922x800\n");
         toolRow("unwritable image", "one.fb -o no/dir/x.png", 1, "cannot write no/dir/x.png");
     }
 

@@ -116,10 +116,14 @@ private slots:
                                     "refractor model; Correct: " +
                                         tooLarge + "; Both: " + tooLarge +
                                         " (66.67 33.33 100)";
-        row("illegal.fb", "refused, whole, 1: Error: the input file is illegal.");
+        row("illegal.fb", "refused, whole, 1: Error: the input file is illegal. (offsetLow (bytes "
+                          "8-11) is 300, not below offsetHigh (bytes 12-15), 300)");
         row("lines/a.cal", "refused, whole, 0: the file is empty");
-        row("missing.fb", "refused, whole, 0: Error: fail to open the file: missing.fb");
-        row("no-fb-files", "refused, whole, 0: a folder, not an FB file");
+        row("missing.fb",
+            "refused, whole, 0: Error: fail to open the file: missing.fb (No such file or "
+            "directory)");
+        row("no-fb-files", "refused, whole, 0: no FB files in no-fb-files");
+        row("lines/folder.fb", "refused, whole, 0: a folder, not an FB file");
     }
 
     void summaryMatchesWindows()
@@ -342,7 +346,7 @@ private slots:
         toolRow("share above 100", "-o x --flag-error-share 120 wild.fb", 2, "--flag-error-share");
         toolRow("illegal offset range", "-o x --min-offset 600 --max-offset 500 wild.fb", 2,
                 "Error: the offset range is illegal.");
-        toolRow("help", "--help", 0, "--flag-suspect-share");
+        toolRow("help", "--help", 0, "  1  the report folder cannot be written, or no file could");
         toolRow("version", "--version", 0, "crossplot-report 1.0.0");
         toolRow("report folder is a file", "-o wild.fb/x wild.fb", 1, "cannot create the folder");
         toolRow("nothing readable", "-o bad lines/a.cal missing.fb", 1, "no file could be read");

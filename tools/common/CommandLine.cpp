@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "FBLoader.h"
+#include "InputCheck.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -37,6 +38,37 @@ void CommandLine::warnAboutEnvironment(const QString &program)
     const QString threads = FBLoader::threadCountWarning();
     if (!threads.isEmpty())
         std::fprintf(stderr, "%s: %s\n", qPrintable(program), qPrintable(threads));
+}
+
+QString CommandLine::explained(const InputCheck &check)
+{
+    switch (check.problem) {
+    case InputCheck::None:
+    case InputCheck::OffsetRange:
+        break;
+    case InputCheck::OpenFile:
+        return QStringLiteral("%1 (%2)").arg(check.message, check.openError);
+    case InputCheck::Header: {
+        const FBHeader &header = check.header;
+        QString why;
+        if (check.fileSize < FBHeader::Size)
+            why = QStringLiteral("the file holds %1 bytes, a header takes %2; the words it lacks "
+                                 "read as 0")
+                      .arg(check.fileSize)
+                      .arg(FBHeader::Size);
+        if (header.offsetLow < 0)
+            why += (why.isEmpty() ? QString() : QStringLiteral("; ")) +
+                   QStringLiteral("offsetLow (bytes 8-11) is %1, below 0").arg(header.offsetLow);
+        else
+            why += (why.isEmpty() ? QString() : QStringLiteral("; ")) +
+                   QStringLiteral("offsetLow (bytes 8-11) is %1, not below offsetHigh (bytes "
+                                  "12-15), %2")
+                       .arg(header.offsetLow)
+                       .arg(header.offsetHigh);
+        return QStringLiteral("%1 (%2)").arg(check.message, why);
+    }
+    }
+    return check.message;
 }
 
 void CommandLine::quietQtNotes()

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+struct InputCheck;
+
 // What the command-line tools share: their stderr, and reading their options, so that all of them
 // refuse a bad command line in the same one-line form.
 class CommandLine
@@ -18,6 +20,10 @@ public:
 
     // Says on stderr, in one line each, what in the environment is not taken as given.
     static void warnAboutEnvironment(const QString &program);
+
+    // The dialog's message for input that does not pass its checks, and after it why: the
+    // system's reason, or which header word is wrong.
+    static QString explained(const InputCheck &check);
 
     // Says on stderr, in one line, what is wrong and where help is; returns BadCommandLine.
     static int refuse(const QString &program, const QString &message);

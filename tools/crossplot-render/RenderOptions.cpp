@@ -54,7 +54,9 @@ int RenderOptions::parse(const QStringList &arguments)
     const QCommandLineOption windowOption(
         QStringLiteral("window"), QStringLiteral("Save the whole window instead of the plot."));
     const QCommandLineOption sizeOption(
-        QStringLiteral("size"), QStringLiteral("Window size (default and minimum 922x700)."),
+        QStringLiteral("size"),
+        QStringLiteral("Window size (default and minimum 922x700; a smaller size is raised to "
+                       "the minimum, and said so)."),
         QStringLiteral("wxh"));
     const QCommandLineOption statsOption(
         QStringLiteral("stats"),

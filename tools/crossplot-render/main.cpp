@@ -4,6 +4,8 @@
 #include "CommandLine.h"
 #include "CrossPlotMap.h"
 #include "CrossPlotModel.h"
+#include "FBHeader.h"
+#include "FBRecord.h"
 #include "InputCheck.h"
 #include "LoadProgressBar.h"
 #include "RenderOptions.h"
@@ -50,11 +52,16 @@ bool writeMatrix(const QVector<double> &values, const QString &fileName, QString
 }
 
 // Prints and writes the figures of a model; returns the exit code so far.
-int reportFigures(const RenderOptions &options, const QString &fbName, const CrossPlotModel &model)
+int reportFigures(const RenderOptions &options, const QString &fbName, const CrossPlotModel &model,
+                  qint64 recordsInFile)
 {
     const CrossPlotFigures figures = model.figures();
     if (options.stats) {
-        std::printf("%s\n", figures.toJsonLine().constData());
+        // Keys that the figures did not always have come after them: whole records in the file.
+        QByteArray line = figures.toJsonLine();
+        line.chop(1);
+        line += ", \"recordsInFile\": " + QByteArray::number(recordsInFile) + '}';
+        std::printf("%s\n", line.constData());
         std::fflush(stdout);
     }
     int result = Success;
@@ -104,9 +111,16 @@ int render(const RenderOptions &options, const QString &fbName)
         std::fprintf(stderr, "crossplot-render: %s%s\n",
                      check.problem == InputCheck::Header ? qPrintable(fbName + QLatin1String(": "))
                                                          : "",
-                     qPrintable(check.message));
+                     qPrintable(CommandLine::explained(check)));
         return BadInput;
     }
+    const qint64 recordsInFile =
+        qMax<qint64>(0, (check.fileSize - FBHeader::Size) / FBRecord::Size);
+    if (check.header.recordCount > recordsInFile)
+        std::fprintf(stderr,
+                     "crossplot-render: %s: cut short: the header announces %d records, the file "
+                     "holds %lld; the missing ones read as picks at 0 m, 0 ms\n",
+                     qPrintable(fbName), check.header.recordCount, qlonglong(recordsInFile));
 
     // The window starts at the dialog's point size; other sizes go through its own control.
     const int pointSize = param.pointSize;
@@ -130,14 +144,27 @@ int render(const RenderOptions &options, const QString &fbName)
         model->buildGrid();
         model->buildMatrix(param.pointSize);
         model->buildMatrix(pointSize);
-        return reportFigures(options, fbName, *model);
+        return reportFigures(options, fbName, *model, recordsInFile);
     }
     CrossPlotMap window(std::move(model));
     window.setPointSize(pointSize);
     window.setColorStops(options.cyan, options.green, options.yellow);
     window.setBackgroundIndex(options.background);
-    int result = reportFigures(options, fbName, window.model());
+    int result = reportFigures(options, fbName, window.model(), recordsInFile);
 
+    // The window cannot be smaller than its form allows; a smaller size is said once.
+    static bool sizeTold = false;
+    if (options.size.isValid() && !sizeTold &&
+        (options.size.width() < window.minimumWidth() ||
+         options.size.height() < window.minimumHeight())) {
+        const QSize used = options.size.expandedTo(window.minimumSize());
+        std::fprintf(stderr,
+                     "crossplot-render: --size %dx%d is below the window's minimum %dx%d; using "
+                     "%dx%d\n",
+                     options.size.width(), options.size.height(), window.minimumWidth(),
+                     window.minimumHeight(), used.width(), used.height());
+        sizeTold = true;
+    }
     window.resize(options.size.expandedTo(window.minimumSize()));
     window.show();
     QCoreApplication::processEvents();

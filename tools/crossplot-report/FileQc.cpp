@@ -1,5 +1,6 @@
 #include "FileQc.h"
 
+#include "CommandLine.h"
 #include "CrossPlotMap.h"
 #include "FBHeader.h"
 #include "FBLoader.h"
@@ -172,7 +173,13 @@ bool FileQc::check(const QString &path, FileReport &report)
 {
     const QFileInfo info(path);
     if (info.isDir()) {
-        report.refusal = tr("a folder, not an FB file");
+        // A folder given for its FB files that holds none, or an entry that only has the name
+        // of one.
+        const bool named = QStringList{QStringLiteral("fb"), QStringLiteral("cal"),
+                                       QStringLiteral("fit")}
+                               .contains(info.suffix(), Qt::CaseInsensitive);
+        report.refusal =
+            named ? tr("a folder, not an FB file") : tr("no FB files in %1").arg(path);
         return false;
     }
     if (info.exists() && info.size() == 0) {
@@ -194,7 +201,7 @@ bool FileQc::check(const QString &path, FileReport &report)
         report.truncated = header.recordCount > report.recordsInFile;
     }
     if (!check.passed()) {
-        report.refusal = check.message;
+        report.refusal = CommandLine::explained(check);
         return false;
     }
     report.legal = true;

@@ -30,7 +30,13 @@ ReportOptions::Outcome ReportOptions::parse(const QCoreApplication &app)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         tr("Writes a QC report over FB files: a summary table, the Correct, Error and Both "
-           "crossplots of each file, and the picks far from the survey's own trend."));
+           "crossplots of each file, the picks far from the survey's own trend and its "
+           "near-surface model.\n"
+           "\n"
+           "Exit codes:\n"
+           "  0  the report is written, flags and refused files included\n"
+           "  1  the report folder cannot be written, or no file could be read\n"
+           "  2  a bad command line"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},

@@ -24,13 +24,16 @@ InputCheck InputCheck::of(const CrossPlotParam &param)
         return check;
     QFile file(param.fbName);
     if (!file.open(QIODevice::ReadOnly)) {
+        check.openError = file.errorString();
         check.problem = OpenFile;
         check.message =
             QCoreApplication::translate("CrossPlotDialog", "Error: fail to open the file: %1")
                 .arg(param.fbName);
         return check;
     }
-    if (!FBHeader::read(file).isLegal()) {
+    check.fileSize = file.size();
+    check.header = FBHeader::read(file);
+    if (!check.header.isLegal()) {
         check.problem = Header;
         check.message =
             QCoreApplication::translate("CrossPlotDialog", "Error: the input file is illegal.");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CrossPlotParam.h"
+#include "FBHeader.h"
 
 #include <QString>
 
@@ -13,6 +14,11 @@ struct InputCheck
 
     Problem problem = None;
     QString message; // empty when there is no problem
+    // What a command line adds after the message: the system's reason where the file cannot be
+    // opened, the header's words where it is illegal. The dialog shows the message alone.
+    QString openError;
+    FBHeader header;
+    qint64 fileSize = 0;
 
     bool passed() const { return problem == None; }
 
