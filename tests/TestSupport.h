@@ -141,6 +141,15 @@ runTool(const QString &program, const QStringList &arguments,
             QString::fromUtf8(process.readAllStandardError())};
 }
 
+// program with file piped into its standard input, as `cat file | program arguments` does, so
+// that the input cannot seek.
+inline ToolRun runPiped(const QString &file, const QString &program, const QStringList &arguments,
+                        const QString &dir)
+{
+    return runTool("/bin/sh", QStringList{"-c", "cat \"$0\" | \"$@\"", file, program} + arguments,
+                   QProcessEnvironment::systemEnvironment(), dir);
+}
+
 // One of our tools from the build, with its arguments split at blanks.
 inline ToolRun runBuiltTool(const QString &tool, const QString &arguments, const QString &dir)
 {

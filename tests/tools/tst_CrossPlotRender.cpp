@@ -104,6 +104,34 @@ private slots:
         QVERIFY(!QFile::exists(m_dir.filePath("one.png")));
     }
 
+    // An input that cannot seek is read once, in order, with the figures of the file.
+    void pipeGivesTheFileFigures_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("options");
+        QTest::newRow("one pick") << "one.fb" << "--stats";
+        QTest::newRow("cut short") << "short.fb" << "--stats --point-size 3";
+        QTest::newRow("matrix") << "second.fb" << "--matrix m.bin";
+        QTest::newRow("illegal header") << "equal.fb" << "--stats";
+    }
+
+    void pipeGivesTheFileFigures()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, options);
+        const QString program = CROSSPLOT_BIN_DIR "/crossplot-render";
+        const QStringList arguments = options.split(' ');
+        const ToolRun fromFile = runTool(program, QStringList(file) + arguments,
+                                         QProcessEnvironment::systemEnvironment(), m_dir.path());
+        const QByteArray matrix = readBytes(m_dir.filePath("m.bin"));
+        const ToolRun fromPipe =
+            runPiped(file, program, QStringList("/dev/stdin") + arguments, m_dir.path());
+        QCOMPARE(fromPipe.exitCode, fromFile.exitCode);
+        QCOMPARE(fromPipe.out, fromFile.out);
+        QCOMPARE(fromPipe.err, QString(fromFile.err).replace(file, "/dev/stdin"));
+        QCOMPARE(readBytes(m_dir.filePath("m.bin")), matrix);
+    }
+
     void imageHasTheAskedSize_data()
     {
         QTest::addColumn<QString>("arguments");

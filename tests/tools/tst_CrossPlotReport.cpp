@@ -200,6 +200,30 @@ private slots:
                      Quoted + ": errors > 10% | no-fb-files: refused");
     }
 
+    // A pipe is read once, in order: the same figures, suspects and model as from the file.
+    void pipeGivesTheFileReport()
+    {
+        const ToolRun run = runPiped("planted.fb", CROSSPLOT_BIN_DIR "/crossplot-report",
+                                     {"-o", "piped", "--flag-suspect-share", "1.9", "/dev/stdin"},
+                                     m_dir.path());
+        QCOMPARE(run.exitCode, 0);
+        QJsonObject piped =
+            QJsonDocument::fromJson(read("piped/summary.json"))["files"][0].toObject();
+        QJsonObject file = m_files.value("planted.fb");
+        for (QJsonObject *entry : {&piped, &file}) { // the names of the file and its pictures
+            entry->remove("file");
+            QJsonObject classes = (*entry)["classes"].toObject();
+            for (const QString &type : classes.keys()) {
+                QJsonObject figures = classes[type].toObject();
+                figures.remove("image");
+                classes[type] = figures;
+            }
+            (*entry)["classes"] = classes;
+        }
+        QCOMPARE(QJsonDocument(piped).toJson(), QJsonDocument(file).toJson());
+        QCOMPARE(read("piped/suspects/stdin.csv"), read("out/suspects/planted.fb.csv"));
+    }
+
     void plantedSuspectsAreFound()
     {
         const QJsonValue correct = m_files.value("planted.fb").value("classes")["correct"];

@@ -51,7 +51,7 @@ QString CommandLine::explained(const InputCheck &check)
     case InputCheck::Header: {
         const FBHeader &header = check.header;
         QString why;
-        if (check.fileSize < FBHeader::Size)
+        if (check.fileSize >= 0 && check.fileSize < FBHeader::Size)
             why = QStringLiteral("the file holds %1 bytes, a header takes %2; the words it lacks "
                                  "read as 0")
                       .arg(check.fileSize)

@@ -4,8 +4,6 @@
 #include "CommandLine.h"
 #include "CrossPlotMap.h"
 #include "CrossPlotModel.h"
-#include "FBHeader.h"
-#include "FBRecord.h"
 #include "InputCheck.h"
 #include "LoadProgressBar.h"
 #include "RenderOptions.h"
@@ -114,19 +112,13 @@ int render(const RenderOptions &options, const QString &fbName)
                      qPrintable(CommandLine::explained(check)));
         return BadInput;
     }
-    const qint64 recordsInFile =
-        qMax<qint64>(0, (check.fileSize - FBHeader::Size) / FBRecord::Size);
-    if (check.header.recordCount > recordsInFile)
-        std::fprintf(stderr,
-                     "crossplot-render: %s: cut short: the header announces %d records, the file "
-                     "holds %lld; the missing ones read as picks at 0 m, 0 ms\n",
-                     qPrintable(fbName), check.header.recordCount, qlonglong(recordsInFile));
 
     // The window starts at the dialog's point size; other sizes go through its own control.
     const int pointSize = param.pointSize;
     param.pointSize = CrossPlotParam().pointSize;
     auto model = std::make_unique<CrossPlotModel>(param);
-    model->readHeader();
+    // A pipe's header was read by the check: its records follow where it stands.
+    model->readHeader(check.sequential ? &check.header : nullptr);
     {
         std::unique_ptr<LoadProgressBar> bar;
         if (isatty(fileno(stderr))) {
@@ -138,6 +130,12 @@ int render(const RenderOptions &options, const QString &fbName)
                 bar->draw(value);
         });
     }
+    const qint64 recordsInFile = model->recordsInFile();
+    if (model->recordCount() > recordsInFile)
+        std::fprintf(stderr,
+                     "crossplot-render: %s: cut short: the header announces %d records, the file "
+                     "holds %lld; the missing ones read as picks at 0 m, 0 ms\n",
+                     qPrintable(fbName), model->recordCount(), qlonglong(recordsInFile));
     const QString image = imageName(options, fbName);
     if (image.isEmpty()) {
         // Figures alone need no window: the model builds what the window would, in its order.

@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QSaveFile>
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <limits>
@@ -150,12 +151,15 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
     error.buildGrid();
     models->both->setGrid(DensityGrid::sum(correct.grid(), error.grid(), correct.offsetLow(),
                                            correct.offsetHigh()));
-    correct.releasePicks();
     error.releasePicks();
     if (m_options.trend && report.trend.error.isEmpty()) {
+        // A file's suspects come from a second read; a pipe's from the picks kept for them.
+        if (!m_check.sequential)
+            correct.releasePicks();
         stage(tr("suspects"));
-        judge(path, index, report, trend, refractor);
+        judge(path, index, report, trend, refractor, correct.picks());
     }
+    correct.releasePicks();
 
     const PickTrend *shown = report.trend.done ? &trend : nullptr;
     stage(tr("drawing"));
@@ -182,7 +186,7 @@ bool FileQc::check(const QString &path, FileReport &report)
             named ? tr("a folder, not an FB file") : tr("no FB files in %1").arg(path);
         return false;
     }
-    if (info.exists() && info.size() == 0) {
+    if (info.isFile() && info.size() == 0) {
         report.refusal = tr("the file is empty");
         return false;
     }
@@ -190,15 +194,15 @@ bool FileQc::check(const QString &path, FileReport &report)
     param.fbName = path;
     param.minOffset = m_options.minOffset;
     param.maxOffset = m_options.maxOffset;
-    const InputCheck check = InputCheck::of(param);
-    QFile file(path);
-    if (check.problem != InputCheck::OpenFile && file.open(QIODevice::ReadOnly)) {
-        const FBHeader header = FBHeader::read(file);
-        report.recordCount = header.recordCount;
-        report.offsetLow = header.offsetLow;
-        report.offsetHigh = header.offsetHigh;
-        report.recordsInFile = qMax<qint64>(0, (file.size() - FBHeader::Size) / FBRecord::Size);
-        report.truncated = header.recordCount > report.recordsInFile;
+    m_check = InputCheck::of(param);
+    const InputCheck &check = m_check;
+    if (check.problem != InputCheck::OpenFile) {
+        report.recordCount = check.header.recordCount;
+        report.offsetLow = check.header.offsetLow;
+        report.offsetHigh = check.header.offsetHigh;
+        // A pipe's size is known once it is read; the load tells it then.
+        report.recordsInFile = qMax<qint64>(0, (check.fileSize - FBHeader::Size) / FBRecord::Size);
+        report.truncated = !check.sequential && check.header.recordCount > report.recordsInFile;
     }
     if (!check.passed()) {
         report.refusal = CommandLine::explained(check);
@@ -209,11 +213,16 @@ bool FileQc::check(const QString &path, FileReport &report)
         report.notes << tr("the header announces a negative record count (%1): no record is read")
                             .arg(report.recordCount);
     if (report.truncated)
-        report.notes << tr("truncated: the header announces %L1 records, the file holds %L2; the "
-                           "missing ones read as picks at 0 m, 0 ms")
-                            .arg(report.recordCount)
-                            .arg(report.recordsInFile);
+        noteTruncation(report);
     return true;
+}
+
+void FileQc::noteTruncation(FileReport &report)
+{
+    report.notes << tr("truncated: the header announces %L1 records, the file holds %L2; the "
+                       "missing ones read as picks at 0 m, 0 ms")
+                        .arg(report.recordCount)
+                        .arg(report.recordsInFile);
 }
 
 // The one read of the file's picks, for both classes.
@@ -223,14 +232,23 @@ bool FileQc::load(ClassModels &models, FileReport &report)
     try {
         // The progress values count records below 100 records; the header tells how many.
         m_progressRecords = report.recordCount;
-        CrossPlotModel::loadByClass(*models.correct, *models.error,
-                                    [this](int value) { progress(value); });
+        // A pipe is read once: its header was the check's, and the Correct picks keep their
+        // records and classes for the suspects, which a file gives in a second read.
+        CrossPlotModel::loadByClass(
+            *models.correct, *models.error, [this](int value) { progress(value); },
+            m_check.sequential ? &m_check.header : nullptr, m_check.sequential);
     } catch (const std::bad_alloc &) {
         report.notes << tr("not enough memory to read its picks");
         return false;
     }
     report.offsetLow = models.correct->offsetLow();
     report.offsetHigh = models.correct->offsetHigh();
+    if (m_check.sequential) {
+        report.recordsInFile = models.correct->recordsInFile();
+        report.truncated = report.recordCount > report.recordsInFile;
+        if (report.truncated)
+            noteTruncation(report);
+    }
 
     qint64 wild = 0;
     for (const CrossPlotModel *model : {models.correct.get(), models.error.get()})
@@ -300,7 +318,7 @@ void FileQc::drawClass(std::unique_ptr<CrossPlotModel> model, const QString &pat
 // The second read of the file, for the suspects' records and classes: at the speed of the read
 // alone, where keeping them from the first would cost two ints per pick.
 void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend &trend,
-                   const RefractorModel &refractor)
+                   const RefractorModel &refractor, const FBPicks &kept)
 {
     FileReport::TrendFigures &figures = report.trend;
     figures.csv = QStringLiteral("suspects/") + uniqueCsvName(path);
@@ -331,9 +349,11 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
     filter.minOffset = m_options.minOffset;
     filter.maxOffset = m_options.maxOffset;
     filter.keepDetails = true;
-    FBLoader loader(path, filter);
+    // A file is read a second time; a pipe cannot be, and its kept picks are judged instead.
+    std::unique_ptr<FBLoader> loader(m_check.sequential ? nullptr : new FBLoader(path, filter));
     FBPicks header;
-    loader.readHeader(header);
+    if (loader)
+        loader->readHeader(header);
     // A slot's tally counts on across the blocks that pass through it, and is added up at the end.
     struct Slot
     {
@@ -341,28 +361,45 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
         QByteArray lines;
         std::unique_ptr<RefractorTally> tally;
     };
-    std::vector<Slot> perSlot(size_t(loader.slotCount()));
+    std::vector<Slot> perSlot(size_t(loader ? loader->slotCount() : 1));
     for (Slot &slot : perSlot)
         if (refractor.isValid())
             slot.tally.reset(new RefractorTally(refractor));
     csv.write("record,offset,time,class,residual\n");
-    loader.readBlocks(
-        [&](const FBPickBlock &block, int slot) {
-            Slot &mine = perSlot[size_t(slot)];
-            mine.judgement = PickTrend::Judgement();
-            mine.judgement.tally = mine.tally.get();
-            mine.lines.resize(0); // keeps its capacity
-            trend.judge(block, mine.judgement,
-                        [&](const PickTrend::Suspect &pick) { format(pick, mine.lines); });
-        },
-        [&](const FBPickBlock &, int slot) {
-            trend.add(perSlot[size_t(slot)].judgement);
-            csv.write(perSlot[size_t(slot)].lines);
-        });
+    const auto work = [&](const FBPickBlock &block, int slot) {
+        Slot &mine = perSlot[size_t(slot)];
+        mine.judgement = PickTrend::Judgement();
+        mine.judgement.tally = mine.tally.get();
+        mine.lines.resize(0); // keeps its capacity
+        trend.judge(block, mine.judgement,
+                    [&](const PickTrend::Suspect &pick) { format(pick, mine.lines); });
+    };
+    const auto take = [&](const FBPickBlock &, int slot) {
+        trend.add(perSlot[size_t(slot)].judgement);
+        csv.write(perSlot[size_t(slot)].lines);
+    };
+    if (m_check.sequential) {
+        // The kept picks, a block at a time on this thread.
+        FBPickBlock block(FBLoader::BlockRecords, true);
+        const int stored = kept.records.size();
+        for (int first = 0; first < stored; first += FBLoader::BlockRecords) {
+            block.count = qMin(FBLoader::BlockRecords, stored - first);
+            std::copy_n(kept.offsets.constData() + first, block.count, block.offsets.get());
+            std::copy_n(kept.fbTimes.constData() + first, block.count, block.fbTimes.get());
+            std::copy_n(kept.records.constData() + first, block.count, block.records.get());
+            std::copy_n(kept.classes.constData() + first, block.count, block.classes.get());
+            work(block, 0);
+            take(block, 0);
+        }
+        header.recordCount = kept.recordCount;
+    } else {
+        loader->readBlocks(work, take);
+    }
     QByteArray buffer;
     std::unique_ptr<RefractorTally> tally(refractor.isValid() ? new RefractorTally(refractor)
                                                               : nullptr);
-    trend.judgeZeroPicks(loader.zeroPicks(), qint64(header.recordCount) - loader.zeroPicks(),
+    const qint64 zeros = loader ? loader->zeroPicks() : kept.zeroPicks;
+    trend.judgeZeroPicks(zeros, qint64(header.recordCount) - zeros,
                          [&](const PickTrend::Suspect &pick) { format(pick, buffer); },
                          tally.get());
     for (const Slot &slot : perSlot)

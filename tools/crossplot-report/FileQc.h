@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include "CrossPlotModel.h"
+#include "InputCheck.h"
 
 #include <memory>
 
@@ -55,12 +56,14 @@ private:
                    const char *className, const PickTrend *trend, const RefractorModel *refractor,
                    FileReport::ClassFigures &figures, QStringList &notes);
     void judge(const QString &path, int index, FileReport &report, PickTrend &trend,
-               const RefractorModel &refractor);
+               const RefractorModel &refractor, const FBPicks &kept);
+    void noteTruncation(FileReport &report);
     QString uniqueCsvName(const QString &path);
     void progress(int value);
     void stage(const QString &what);
 
     const ReportOptions &m_options;
+    InputCheck m_check; // of the file at hand
     QDir m_dir;
     QSet<QString> m_csvNames;
     QString m_progressLabel;

@@ -47,10 +47,13 @@ CrossPlotModel::CrossPlotModel(const CrossPlotParam &param) : m_param(param) {}
 
 CrossPlotModel::~CrossPlotModel() = default;
 
-void CrossPlotModel::readHeader()
+void CrossPlotModel::readHeader(const FBHeader *known)
 {
     m_loader.reset(new FBLoader(m_param.fbName, FBPickFilter::of(m_param)));
-    m_loader->readHeader(m_picks);
+    if (known)
+        m_loader->readHeader(m_picks, *known);
+    else
+        m_loader->readHeader(m_picks);
 }
 
 void CrossPlotModel::readRecords(const Progress &progress)
@@ -69,28 +72,37 @@ void CrossPlotModel::load(const Progress &progress)
 }
 
 void CrossPlotModel::loadByClass(CrossPlotModel &correct, CrossPlotModel &error,
-                                 const Progress &progress)
+                                 const Progress &progress, const FBHeader *known,
+                                 bool keepCorrectDetails)
 {
     FBPickFilter filter = FBPickFilter::of(correct.m_param);
     filter.plotAllFB = true;
     filter.keepDetails = true; // for the classes; records come along in each block only
     FBLoader loader(correct.m_param.fbName, filter);
     FBPicks picks[2];
-    loader.readHeader(picks[0]);
+    if (known)
+        loader.readHeader(picks[0], *known);
+    else
+        loader.readHeader(picks[0]);
     picks[1] = picks[0];
     {
         const qint64 expected = loader.recordsToRead();
-        FBPickStore store[2] = {{picks[0], expected, FBLoader::MaxStoredPicks, false},
-                                {picks[1], expected, FBLoader::MaxStoredPicks, false}};
+        FBPickStore store[2] = {
+            {picks[0], expected, FBLoader::MaxStoredPicks, keepCorrectDetails},
+            {picks[1], expected, FBLoader::MaxStoredPicks, false}};
         // Each block's picks are dealt out by class into two blocks of the same size, kept
         // across blocks: a few hundred KB, whatever the file.
-        FBPickBlock dealt[2] = {FBPickBlock(FBLoader::BlockRecords, false),
+        FBPickBlock dealt[2] = {FBPickBlock(FBLoader::BlockRecords, keepCorrectDetails),
                                 FBPickBlock(FBLoader::BlockRecords, false)};
         const qint64 unread = loader.readBlocks(
             [&](const FBPickBlock &block) {
                 dealt[0].count = dealt[1].count = 0;
                 for (int i = 0; i < block.count; ++i) {
                     FBPickBlock &to = dealt[FBRecord::isErrorClass(block.classes[i])];
+                    if (to.records) {
+                        to.records[to.count] = block.records[i];
+                        to.classes[to.count] = block.classes[i];
+                    }
                     to.offsets[to.count] = block.offsets[i];
                     to.fbTimes[to.count++] = block.fbTimes[i];
                 }
@@ -108,6 +120,7 @@ void CrossPlotModel::loadByClass(CrossPlotModel &correct, CrossPlotModel &error,
         // Records past the end of the file read as class 0: Correct.
         store[0].addZeroPicks(loader.zeroPicks());
     }
+    picks[0].recordsInFile = picks[1].recordsInFile = loader.wholeRecords();
     correct.setPicks(std::move(picks[0]));
     error.setPicks(std::move(picks[1]));
 }

@@ -50,14 +50,18 @@ public:
 
     // Opens the file and reads its header and offset window; then the records, with progress
     // values as the loader gives them. Picks that do not fit are counted, and noticed.
-    void readHeader();
+    // known: the header of an input that cannot be read twice (a pipe), read by its check.
+    void readHeader(const FBHeader *known = nullptr);
     void readRecords(const Progress &progress = {});
     // Both steps at once.
     void load(const Progress &progress = {});
     // Reads param's file once for two crossplots of it, param's class flags aside: the Correct
     // picks go to correct, the Erroneous ones to error, each model with its own parameters.
+    // keepCorrectDetails keeps the Correct picks' records and classes too, for an input that
+    // cannot be read a second time; known is then its header, read by its check.
     static void loadByClass(CrossPlotModel &correct, CrossPlotModel &error,
-                            const Progress &progress = {});
+                            const Progress &progress = {}, const FBHeader *known = nullptr,
+                            bool keepCorrectDetails = false);
     // Picks read elsewhere from param's file with param's filter, such as one class of a load
     // that split the classes.
     void setPicks(FBPicks picks);
@@ -83,6 +87,7 @@ public:
     int offsetLow() const { return m_picks.offsetLow; }
     int offsetHigh() const { return m_picks.offsetHigh; }
     int pickCount() const { return m_picks.pickCount; }
+    qint64 recordsInFile() const { return m_picks.recordsInFile; }
     int timeMax() const { return m_grid.timeMax; }
     int densityMax() const { return m_grid.densityMax; }
 

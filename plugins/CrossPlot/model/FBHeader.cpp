@@ -19,7 +19,8 @@ qint32 readWord(QIODevice &device)
 FBHeader FBHeader::read(QIODevice &device)
 {
     FBHeader header;
-    if (!device.seek(0))
+    // A pipe cannot seek: its header is what it delivers first.
+    if (!device.isSequential() && !device.seek(0))
         return header;
     header.recordCount = readWord(device);
     header.word1 = readWord(device);

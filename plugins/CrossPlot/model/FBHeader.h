@@ -15,8 +15,9 @@ struct FBHeader
     qint32 offsetLow = 0;   // inclusive lower end of the absolute offsets, metres
     qint32 offsetHigh = 0;  // exclusive upper end
 
-    // Reads the four words from byte 0 of an open device. A word the device cannot supply
-    // stays 0, so a short or unreadable file reads as a header of zeros where it ends.
+    // Reads the four words from byte 0 of an open device, or from where a sequential device
+    // (a pipe) stands. A word the device cannot supply stays 0, so a short or unreadable file
+    // reads as a header of zeros where it ends.
     static FBHeader read(QIODevice &device);
 
     // A header is legal when its offset range is a non-empty range of non-negative offsets.

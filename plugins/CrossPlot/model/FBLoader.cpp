@@ -93,16 +93,21 @@ struct Block
         }
     }
 
-    // Reads and scans count records from record first on.
+    // Reads and scans count records from record first on; a sequential input that ends stops
+    // the block at its last record, which records then tells.
     void fill(const FBBlockReader &reader, const FBRecordScanner &scanner, qint64 first, int count)
     {
         records = count;
         picks.count = 0;
         for (int done = 0; done < count;) {
             const int piece = qMin(count - done, PieceRecords);
-            reader.read(first + done, piece, bytes.get());
-            scanner.scan(bytes.get(), piece, first + done, picks);
-            done += piece;
+            const int present = reader.read(first + done, piece, bytes.get());
+            scanner.scan(bytes.get(), present, first + done, picks);
+            done += present;
+            if (present < piece) {
+                records = done;
+                break;
+            }
         }
     }
 
@@ -328,8 +333,12 @@ void FBLoader::setFaults(const Faults &injected)
 
 void FBLoader::readHeader(FBPicks &picks)
 {
+    applyHeader(picks, d->reader.header());
+}
+
+void FBLoader::applyHeader(FBPicks &picks, const FBHeader &header)
+{
     picks = FBPicks();
-    const FBHeader header = d->reader.header();
     d->recordCount = header.recordCount;
     d->offsetLow = header.offsetLow;
     d->offsetHigh = header.offsetHigh;
@@ -342,6 +351,7 @@ void FBLoader::readHeader(FBPicks &picks)
     picks.recordCount = d->recordCount;
     picks.offsetLow = d->offsetLow;
     picks.offsetHigh = d->offsetHigh;
+    picks.recordsInFile = d->reader.wholeRecords();
 }
 
 void FBLoader::readRecords(FBPicks &picks, const std::function<void(int)> &progress)
@@ -353,6 +363,7 @@ void FBLoader::readRecords(FBPicks &picks, const std::function<void(int)> &progr
              [&store] { store.prepareAhead(); }, progress);
     store.addUnreadRecords(unread);
     store.addZeroPicks(d->zeroPicks);
+    picks.recordsInFile = d->reader.wholeRecords();
 }
 
 qint64 FBLoader::readBlocks(const std::function<void(const FBPickBlock &)> &take,
@@ -383,13 +394,25 @@ qint64 FBLoader::recordsToRead() const
     return qMin<qint64>(qMax(0, d->recordCount), d->reader.recordsOnFile());
 }
 
+qint64 FBLoader::wholeRecords() const
+{
+    return d->reader.wholeRecords();
+}
+
+void FBLoader::readHeader(FBPicks &picks, const FBHeader &known)
+{
+    d->reader.skipHeader();
+    applyHeader(picks, known);
+}
+
 qint64 FBLoader::read(const Work &work, const Work &take, const std::function<void()> &prepare,
                       const std::function<void(int)> &progress)
 {
     // A negative count announces no records; the header word itself is left as read.
     const qint64 announced = qMax(0, d->recordCount);
-    // Records past the end of the file are records of zeros; they are not read at all.
-    const qint64 onFile = recordsToRead();
+    // Records past the end of the file are records of zeros; they are not read at all. A
+    // sequential input tells where it ends only when it does.
+    qint64 onFile = recordsToRead();
     const FBRecordScanner scanner(d->offsetLow, d->offsetHigh, d->filter);
     ProgressTicker ticker(announced, progress);
     const int blockRecords = int(qMin<qint64>(d->blockRecords, qMax<qint64>(1, onFile)));
@@ -399,7 +422,8 @@ qint64 FBLoader::read(const Work &work, const Work &take, const std::function<vo
     // workers would take over 300 MB); one buffer, about 0.6 MB, is taken without asking, as the
     // smallest load needs it.
     const qint64 bufferBytes = Block::bytesFor(blockRecords, details);
-    int workers = d->threads == 1 || blocks <= 1 || scanner.acceptsNothing()
+    int workers = d->threads == 1 || blocks <= 1 || scanner.acceptsNothing() ||
+                          d->reader.isSequential()
                       ? 0
                       : int(qMin<qint64>(d->threads, blocks));
     if (workers > 0)
@@ -424,7 +448,19 @@ qint64 FBLoader::read(const Work &work, const Work &take, const std::function<vo
         ticker.advance(block.records);
         read += block.records;
     };
-    if (scanner.acceptsNothing()) {
+    if (scanner.acceptsNothing() && d->reader.isSequential()) {
+        // Nothing to keep, but where a pipe ends tells the zero picks and the records in it.
+        char bytes[FBRecord::Size * 64];
+        for (int count = 64; read < onFile && count == 64;) {
+            count = int(qMin<qint64>(64, onFile - read));
+            const int present = d->reader.read(read, count, bytes);
+            read += present;
+            count = present == count ? 64 : 0;
+        }
+        onFile = qMin(onFile, read);
+        ticker.advance(onFile);
+        read = onFile;
+    } else if (scanner.acceptsNothing()) {
         ticker.advance(onFile);
         read = onFile;
     } else if (buffers.empty()) {
@@ -438,6 +474,10 @@ qint64 FBLoader::read(const Work &work, const Work &take, const std::function<vo
             if (work)
                 work(block.picks, 0);
             storeBlock(block, 0);
+            if (block.records < count) { // a sequential input ended
+                onFile = first + block.records;
+                break;
+            }
         }
     } else {
         BlockPipeline pipeline(d->reader, scanner, onFile, blockRecords, buffers);
@@ -450,6 +490,8 @@ qint64 FBLoader::read(const Work &work, const Work &take, const std::function<vo
     ticker.advance(onFile - read);
     d->zeroPicks = scanner.acceptsZeroRecord() ? announced - onFile : 0;
     ticker.advance(announced - onFile);
+    // What a pipe holds past the records is counted, as a file's size tells it.
+    d->reader.drain();
     d->reader.close();
     return onFile - read;
 }

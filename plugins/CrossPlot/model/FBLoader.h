@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CrossPlotParam.h"
+#include "FBHeader.h"
 #include "MemoryAdmission.h"
 
 #include <QString>
@@ -53,6 +54,7 @@ struct FBPicks
     int zeroPicks = 0;
     int droppedPicks = 0;
     int unreadRecords = 0;        // records on file that no buffer could be had to read
+    qint64 recordsInFile = 0;     // whole records the file holds (a pipe's: once it is read)
     MemoryAdmission::Grant grant; // the memory of the stored picks, for as long as they live
     QVector<int> offsets;         // signed, as stored in the file
     QVector<int> fbTimes;         // whole milliseconds, truncated toward zero
@@ -89,6 +91,9 @@ public:
     // Opens the file (a file that cannot be opened reads as zero bytes), resets picks and
     // reads the header into it, narrowed to the filter's offset limits.
     void readHeader(FBPicks &picks);
+    // The same with a header read before, from an input that cannot be read twice (a pipe):
+    // the records are read from where the input stands.
+    void readHeader(FBPicks &picks, const FBHeader &known);
 
     // Reads the records announced by the header and appends the kept picks. progress is
     // called on the calling thread with each new progress value: one call per
@@ -120,6 +125,8 @@ public:
     qint64 zeroPicks() const;
     // After readHeader: the records that the header announces and the file holds.
     qint64 recordsToRead() const;
+    // The whole records the file holds; for a pipe, after the read, those it delivered.
+    qint64 wholeRecords() const;
 
     // Room for stored picks (MaxStoredPicks unless set lower); accepted picks beyond it, or
     // beyond what the machine's memory admits, are counted in droppedPicks. Negative limits
@@ -157,6 +164,7 @@ private:
     Q_DISABLE_COPY(FBLoader)
     qint64 read(const Work &work, const Work &take, const std::function<void()> &prepare,
                 const std::function<void(int)> &progress);
+    void applyHeader(FBPicks &picks, const FBHeader &header);
     struct Private;
     Private *d;
 };

@@ -23,7 +23,8 @@ InputCheck InputCheck::of(const CrossPlotParam &param)
     if (!check.passed())
         return check;
     QFile file(param.fbName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Unbuffered: a pipe gives up the header's bytes alone, and the records stay for the load.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         check.openError = file.errorString();
         check.problem = OpenFile;
         check.message =
@@ -31,7 +32,8 @@ InputCheck InputCheck::of(const CrossPlotParam &param)
                 .arg(param.fbName);
         return check;
     }
-    check.fileSize = file.size();
+    check.sequential = file.isSequential();
+    check.fileSize = check.sequential ? -1 : file.size();
     check.header = FBHeader::read(file);
     if (!check.header.isLegal()) {
         check.problem = Header;

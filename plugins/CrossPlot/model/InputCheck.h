@@ -19,10 +19,14 @@ struct InputCheck
     QString openError;
     FBHeader header;
     qint64 fileSize = 0;
+    // An input that cannot seek, such as a pipe: its header is read here, once, and the
+    // records follow where it stands; its size is not known.
+    bool sequential = false;
 
     bool passed() const { return problem == None; }
 
-    // Opens the file only when the offset range is legal, and closes it again.
+    // Opens the file only when the offset range is legal, and closes it again. Of a pipe it
+    // takes the header's 16 bytes and no more.
     static InputCheck of(const CrossPlotParam &param);
     // The first of the checks alone, for callers that check many files in one range.
     static InputCheck ofOffsetRange(const CrossPlotParam &param);
