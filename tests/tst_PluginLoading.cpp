@@ -238,6 +238,27 @@ private slots:
                  readBytes(dir.filePath("fresh.qm")));
     }
 
+    void demoProjectCommandLine_data()
+    {
+        toolColumns();
+        toolRow("--help", "--help", 0, "Exit codes: 0 ready, 1 the folder or its files could not");
+        toolRow("--version", "--version", 0, "make-demo-project " CROSSPLOT_VERSION "\n");
+        toolRow("unknown option", "--size 10 demo", 2,
+                "make-demo-project: Unknown option 'size' (see make-demo-project --help)\n");
+        toolRow("no folder", "", 2,
+                "make-demo-project: no project folder given (see make-demo-project --help)\n");
+        toolRow("two folders", "one two", 2,
+                "make-demo-project: one project folder only (see make-demo-project --help)\n");
+    }
+
+    void demoProjectCommandLine()
+    {
+        // None of these may write anything: no folder named after an option, no survey.
+        QTemporaryDir dir;
+        checkToolRow("make-demo-project", dir.path());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), {});
+    }
+
     void hostCommandLineNeedsNoDisplay()
     {
         // As over ssh: no display and no platform chosen; a GUI application would abort here.
