@@ -13,8 +13,11 @@ set(_generated ${CMAKE_BINARY_DIR}/packaging)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-find_program(GZIP_EXECUTABLE gzip REQUIRED)
-find_program(HELP2MAN_EXECUTABLE help2man REQUIRED)
+find_program(GZIP_EXECUTABLE gzip)
+find_program(HELP2MAN_EXECUTABLE help2man)
+if(NOT GZIP_EXECUTABLE OR NOT HELP2MAN_EXECUTABLE)
+    message(FATAL_ERROR "The manual pages need gzip and help2man (scripts/install-deps.sh build)")
+endif()
 
 # The changelog names the project's version, so it cannot fall behind. The package is native (its
 # version has no Debian revision), so the changelog is changelog.gz, not changelog.Debian.gz.
