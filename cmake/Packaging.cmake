@@ -94,6 +94,9 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Depends come from the libraries the binaries link; our own are found in the private folder.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CROSSPLOT_PRIVATE_LIBDIR})
+# Qt's own texts (the standard buttons of message and file dialogs) follow the user's language
+# only with Qt's catalogues; kyhost carries the few that its --help needs itself.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qttranslations5-l10n)
 # Chinese texts need a CJK font, which a desktop usually has already.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS fonts-noto-cjk)
 set(CPACK_STRIP_FILES ON)

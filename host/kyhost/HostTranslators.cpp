@@ -22,7 +22,7 @@ const char *const commandLineParserTexts[] = {
 
 } // namespace
 
-bool HostTranslators::install(QCoreApplication &app, const QLocale &locale)
+void HostTranslators::install(QCoreApplication &app, const QLocale &locale)
 {
     Q_UNUSED(commandLineParserTexts);
     // Qt's catalogue first, kyhost's last: the translator installed last is asked first, so
@@ -32,9 +32,7 @@ bool HostTranslators::install(QCoreApplication &app, const QLocale &locale)
                            QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
         app.installTranslator(qtTranslator);
     auto *hostTranslator = new QTranslator(&app);
-    if (!hostTranslator->load(locale, QStringLiteral("kyhost"), QStringLiteral("_"),
-                              QStringLiteral(":/kyhost/translations")))
-        return false;
-    app.installTranslator(hostTranslator);
-    return true;
+    if (hostTranslator->load(locale, QStringLiteral("kyhost"), QStringLiteral("_"),
+                             QStringLiteral(":/kyhost/translations")))
+        app.installTranslator(hostTranslator);
 }

@@ -11,7 +11,7 @@ class HostTranslators
 public:
     // Installs both for the locale on the application, which owns them from then on. Called
     // before the options are read and before the window builds its menus, so that --help, the
-    // command-line errors and the menus are translated alike. Returns whether kyhost's own
-    // catalogue was found for the locale.
-    static bool install(QCoreApplication &app, const QLocale &locale);
+    // command-line errors and the menus are translated alike. A locale without a catalogue
+    // keeps the English texts.
+    static void install(QCoreApplication &app, const QLocale &locale);
 };
