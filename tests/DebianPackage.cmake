@@ -61,6 +61,14 @@ foreach(program ${programs})
     endif()
 endforeach()
 
+# The AppStream data's newest release is the package's version.
+execute_process(COMMAND dpkg-deb -f "${deb}" Version OUTPUT_VARIABLE version
+                OUTPUT_STRIP_TRAILING_WHITESPACE)
+file(READ "${root}/usr/share/metainfo/org.kyhost.kyhost.metainfo.xml" metainfo)
+if(NOT metainfo MATCHES "<releases>[ \n]*<release version=\"${version}\"")
+    message(FATAL_ERROR "the AppStream data's first release is not ${version}")
+endif()
+
 execute_process(COMMAND desktop-file-validate "${root}/usr/share/applications/org.kyhost.kyhost.desktop"
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE errors)
 execute_process(COMMAND appstreamcli validate --no-net --pedantic
