@@ -4,9 +4,9 @@
 set -euo pipefail
 
 declare -A groups=(
-    [build]="build-essential cmake ninja-build libpng-dev qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools libqwt-qt5-dev fonts-dejavu-core dpkg-dev file"
+    [build]="build-essential cmake ninja-build libpng-dev qtbase5-dev qtbase5-dev-tools qttools5-dev qttools5-dev-tools libqwt-qt5-dev fonts-dejavu-core dpkg-dev file help2man"
     [run]="fonts-noto-cjk"
-    [test]=""
+    [test]="lintian man-db desktop-file-utils appstream"
     [ci]="clang libclang-rt-14-dev"
     [shots]="xvfb xdotool imagemagick fonts-noto-cjk"
     [bench]="python3-numpy python3-fast-histogram time bc"

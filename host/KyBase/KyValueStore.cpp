@@ -30,8 +30,8 @@ bool KyValueStore::load(QJsonObject *values)
     if (!file.exists())
         return true;
     if (!file.open(QIODevice::ReadOnly)) {
-        m_error = QStringLiteral("project values in %1 cannot be read (%2); defaults are used "
-                                 "and nothing is saved")
+        m_error = tr("project values in %1 cannot be read (%2); defaults are used "
+                     "and nothing is saved")
                       .arg(m_fileName, file.errorString());
         return false;
     }
@@ -43,9 +43,9 @@ bool KyValueStore::load(QJsonObject *values)
         !root.value(QLatin1String(ValuesKey)).isObject()) {
         const QString reason = parseError.error != QJsonParseError::NoError
                                    ? parseError.errorString()
-                                   : QStringLiteral("not a project value file");
-        m_error = QStringLiteral("project values in %1 cannot be parsed (%2); the file is left "
-                                 "untouched, defaults are used and nothing is saved")
+                                   : tr("not a project value file");
+        m_error = tr("project values in %1 cannot be parsed (%2); the file is left "
+                     "untouched, defaults are used and nothing is saved")
                       .arg(m_fileName, reason);
         return false;
     }
@@ -105,8 +105,8 @@ bool KyValueStore::setValue(const QString &key, const QVariant &value)
     QSaveFile file(m_fileName);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) < 0 || !file.commit()) {
-        m_error = QStringLiteral("project values cannot be saved to %1 (%2)")
-                      .arg(m_fileName, file.errorString());
+        m_error =
+            tr("project values cannot be saved to %1 (%2)").arg(m_fileName, file.errorString());
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QJsonObject>
 #include <QString>
 #include <QVariant>
@@ -10,6 +11,8 @@
 // atomically on every write.
 class KyValueStore
 {
+    Q_DECLARE_TR_FUNCTIONS(KyValueStore)
+
 public:
     explicit KyValueStore(const QString &fileName);
 

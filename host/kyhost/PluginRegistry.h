@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QList>
 #include <QLocale>
 #include <QString>
@@ -12,6 +13,8 @@ class QTranslator;
 // that fail, or that are plug-ins of another kind, are remembered with the reason.
 class PluginRegistry
 {
+    Q_DECLARE_TR_FUNCTIONS(PluginRegistry)
+
 public:
     struct Failure
     {

@@ -1,3 +1,4 @@
+#include "HostTranslators.h"
 #include "HostWindow.h"
 #include "KyGeneralPlugin.h"
 #include "KyProjectManager.h"
@@ -6,10 +7,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
-#include <QTranslator>
 #include <cstdio>
 
 namespace {
@@ -18,19 +17,6 @@ QString besideExecutable(const char *relativePath)
 {
     return QDir::cleanPath(QCoreApplication::applicationDirPath() + QLatin1Char('/') +
                            QLatin1String(relativePath));
-}
-
-void installHostTranslators(QCoreApplication &app)
-{
-    const QLocale locale;
-    auto *qtTranslator = new QTranslator(&app);
-    if (qtTranslator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                           QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(qtTranslator);
-    auto *hostTranslator = new QTranslator(&app);
-    if (hostTranslator->load(locale, QStringLiteral("kyhost"), QStringLiteral("_"),
-                             besideExecutable(KYHOST_TRANSLATION_RELDIR)))
-        app.installTranslator(hostTranslator);
 }
 
 // The options that QApplication takes out of the command line itself (-platform offscreen,
@@ -83,34 +69,44 @@ int parseOptions(const QCoreApplication &app, HostOptions *options)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Stand-in host application for general plug-ins.\n"
-                       "Plug-ins are loaded from lib/kyhost/plugins beside the program's bin/ "
-                       "unless --plugins is given.\n"
-                       "\n"
-                       "Exit codes: 0 success, 1 --list-plugins found no plug-in, 2 a bad command "
-                       "line."));
+        QCoreApplication::translate(
+            "kyhost",
+            "Stand-in host application for general plug-ins.\n"
+            "Plug-ins are loaded from %1 relative to the program's directory unless --plugins "
+            "is given.\n"
+            "\n"
+            "Exit codes: 0 success, 1 --list-plugins found no plug-in, 2 a bad command line.")
+            .arg(QStringLiteral(KYHOST_PLUGIN_RELDIR)));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption projectOption(QStringLiteral("project"),
-                                           QStringLiteral("Open the project directory <dir>."),
-                                           QStringLiteral("dir"));
-    const QCommandLineOption pluginsOption(QStringLiteral("plugins"),
-                                           QStringLiteral("Load plug-ins from <dir>."),
-                                           QStringLiteral("dir"));
+    // The value names stay English in every language: they are what the descriptions refer to.
+    const QCommandLineOption projectOption(
+        QStringLiteral("project"),
+        QCoreApplication::translate("kyhost", "Open the project directory <dir>."),
+        QStringLiteral("dir"));
+    const QCommandLineOption pluginsOption(
+        QStringLiteral("plugins"),
+        QCoreApplication::translate("kyhost", "Load plug-ins from <dir>."), QStringLiteral("dir"));
     const QCommandLineOption listOption(
         QStringLiteral("list-plugins"),
-        QStringLiteral("Print the plug-ins found and exit; needs no display."));
+        QCoreApplication::translate("kyhost",
+                                    "Print the plug-ins found and exit; needs no display."));
     parser.addOptions({projectOption, pluginsOption, listOption});
     if (!parser.parse(withoutGuiOptions(app.arguments()))) {
         QString error = parser.errorText();
-        if (error.endsWith(QLatin1Char('.'))) // as the other messages: no full stop
+        // As the other messages: no full stop, nor the ideographic one of a translation.
+        if (error.endsWith(QLatin1Char('.')) || error.endsWith(QChar(0x3002)))
             error.chop(1);
-        std::fprintf(stderr, "kyhost: %s (see kyhost --help)\n", qPrintable(error));
+        std::fprintf(
+            stderr, "kyhost: %s\n",
+            qPrintable(QCoreApplication::translate("kyhost", "%1 (see kyhost --help)").arg(error)));
         return 2;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "kyhost: unexpected argument '%s' (see kyhost --help)\n",
-                     qPrintable(parser.positionalArguments().first()));
+        std::fprintf(stderr, "kyhost: %s\n",
+                     qPrintable(QCoreApplication::translate(
+                                    "kyhost", "unexpected argument '%1' (see kyhost --help)")
+                                    .arg(parser.positionalArguments().first())));
         return 2;
     }
     if (parser.isSet(help)) {
@@ -132,8 +128,9 @@ void loadPlugins(PluginRegistry &registry, const HostOptions &options)
     registry.loadDirectory(options.plugins.isEmpty() ? besideExecutable(KYHOST_PLUGIN_RELDIR)
                                                      : options.plugins);
     for (const PluginRegistry::Failure &failure : registry.failures())
-        std::fprintf(stderr, "kyhost: plug-in %s not loaded: %s\n", qPrintable(failure.fileName),
-                     qPrintable(failure.reason));
+        std::fprintf(stderr, "kyhost: %s\n",
+                     qPrintable(QCoreApplication::translate("kyhost", "plug-in %1 not loaded: %2")
+                                    .arg(failure.fileName, failure.reason)));
     registry.installTranslators(QLocale());
 }
 
@@ -149,11 +146,11 @@ int main(int argc, char *argv[])
         QCoreApplication core(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("kyhost"));
         QCoreApplication::setApplicationVersion(QStringLiteral(CROSSPLOT_VERSION));
+        HostTranslators::install(core, QLocale());
         const int exitCode = parseOptions(core, &options);
         if (exitCode >= 0)
             return exitCode;
         if (options.listPlugins) {
-            installHostTranslators(core);
             PluginRegistry registry;
             loadPlugins(registry, options);
             for (int i = 0; i < registry.plugins().size(); ++i)
@@ -166,7 +163,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kyhost"));
     QApplication::setApplicationVersion(QStringLiteral(CROSSPLOT_VERSION));
-    installHostTranslators(app);
+    HostTranslators::install(app, QLocale());
 
     // The plug-ins' translators go in before the window asks them for their actions, so that
     // the menus come up in the user's language.
@@ -181,7 +178,7 @@ int main(int argc, char *argv[])
         if (!manager.openProject(options.project)) {
             std::fprintf(stderr, "kyhost: %s\n", qPrintable(manager.errorString()));
             // Said without blocking: the host keeps running with no project open.
-            auto *box = new QMessageBox(QMessageBox::Warning, QObject::tr("Open project"),
+            auto *box = new QMessageBox(QMessageBox::Warning, HostWindow::tr("Open project"),
                                         manager.errorString(), QMessageBox::Ok, &window);
             box->setAttribute(Qt::WA_DeleteOnClose);
             box->open();

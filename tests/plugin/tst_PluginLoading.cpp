@@ -1,3 +1,5 @@
+#include "HostTranslators.h"
+#include "HostWindow.h"
 #include "KyBaseUtil.h"
 #include "KyGeneralPlugin.h"
 #include "KyProjectManager.h"
@@ -20,12 +22,18 @@ private slots:
 
     void loadsAsTheHostDoes()
     {
-        const QJsonObject meta = QPluginLoader(CROSSPLOT_PLUGIN_DIR "/libCrossPlot.so").metaData();
-        // Qt 5.15's moc leaves the empty "MetaData" object out and records major and minor.
+        const QString library = CROSSPLOT_PLUGIN_DIR "/libCrossPlot.so";
+        const QJsonObject meta = QPluginLoader(library).metaData();
+        // The version records Qt's major and minor only.
         QCOMPARE(say(meta.value("IID").toString(), meta.value("className").toString(),
-                     meta.value("MetaData").toObject().size(), meta.value("debug").isBool(),
+                     meta.value("MetaData").isObject(), meta.value("MetaData").toObject().size(),
+                     meta.value("debug").isBool(),
                      meta.value("version").toInt() >> 8 == QT_VERSION >> 8),
-                 "org.kyhost.KyPlugins/1.0/KyGeneralPlugin CrossPlot 0 true true");
+                 "org.kyhost.KyPlugins/1.0/KyGeneralPlugin CrossPlot true 0 true true");
+        // Qt's own reader wants the "MetaData" object and says so on stderr when it is missing.
+        const ToolRun info = runTool(QT_TOOLS_DIR "/qtplugininfo", {"--full-json", library});
+        QCOMPARE(say(info.exitCode, info.out.contains("\"MetaData\": {\n    }"), info.err),
+                 "0 true");
         // And libraries beside it that the host lists with the reason it cannot load them.
         QTemporaryDir dir;
         QVERIFY(writeFile(dir.filePath("libBroken.so"), "not an ELF file"));
@@ -117,6 +125,138 @@ private slots:
                 "kyhost: Unknown option 'bogus' (see kyhost --help)");
         toolRow("stray argument", "project", 2,
                 "kyhost: unexpected argument 'project' (see kyhost --help)");
+    }
+
+    void hostSpeaksTheUserLanguage_data()
+    {
+        QTest::addColumn<QString>("locale");
+        toolColumns();
+        QTest::newRow("Russian --help") << "ru_RU"
+                                        << "--help" << 0
+                                        << "Использование: " + QString(CROSSPLOT_BIN_DIR) +
+                                               "/kyhost [параметры]\n"
+                                               "Замещающее хост-приложение для общих модулей.\n";
+        QTest::newRow("Russian option texts")
+            << "ru_RU"
+            << "--help" << 0
+            << "  --list-plugins   Вывести найденные модули и выйти; дисплей не нужен.\n";
+        QTest::newRow("Chinese unknown option, no full stop")
+            << "zh_CN"
+            << "--bogus" << 2 << "kyhost: 未知选项“bogus”（参见 kyhost --help）\n";
+        QTest::newRow("Russian of any country, plug-in folder missing")
+            << "ru_KZ"
+            << "--list-plugins --plugins /no-such-kyhost-dir" << 1
+            << "kyhost: модуль /no-such-kyhost-dir не загружен: каталог модулей не существует\n";
+        QTest::newRow("English") << "en_GB"
+                                 << "--help" << 0 << "Options:\n  -h, --help       Displays help";
+    }
+
+    void hostSpeaksTheUserLanguage()
+    {
+        QFETCH(QString, locale);
+        qputenv("LC_ALL", (locale + ".UTF-8").toLatin1());
+        checkToolRow("kyhost", QDir::tempPath());
+        qputenv("LC_ALL", "C.UTF-8");
+    }
+
+    void hostMenusInTheUserLanguage_data()
+    {
+        QTest::addColumn<QString>("locale");
+        // Title, then each menu with its entries, then the text in the middle of the window.
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Russian")
+            << "ru_RU"
+            << "KyHost | &Проект &Открыть... &Закрыть В&ыход | &Инструменты Offset-FB CrossPlot | "
+               "&Справка &Модули... | Откройте проект («Проект» > «Открыть...»), затем выберите "
+               "инструмент в меню «Инструменты».";
+        QTest::newRow("Simplified Chinese")
+            << "zh_CN"
+            << "KyHost | 工区(&P) 打开(&O)... 关闭(&C) 退出(&Q) | 工具(&T) Offset-FB CrossPlot | "
+               "帮助(&H) 插件(&P)... | 请先打开工区（“工区” > "
+               "“打开...”），再从“工具”菜单中选择工具。";
+        QTest::newRow("English")
+            << "en_GB"
+            << "KyHost | &Project &Open... &Close &Quit | &Tools Offset-FB CrossPlot | &Help "
+               "&Plug-ins... | Open a project (Project > Open...), then choose a tool from the "
+               "Tools menu.";
+    }
+
+    void hostMenusInTheUserLanguage()
+    {
+        QFETCH(QString, locale);
+        KyProjectManager::instance().closeProject();
+        HostTranslators::install(*qApp, QLocale(locale));
+        PluginRegistry registry;
+        registry.loadDirectory(CROSSPLOT_PLUGIN_DIR);
+        registry.installTranslators(QLocale(locale));
+        QStringList seen;
+        {
+            HostWindow window(registry);
+            seen << window.windowTitle();
+            for (QAction *menu : window.menuBar()->actions()) {
+                seen << "|" << menu->text();
+                for (QAction *entry : menu->menu()->actions())
+                    seen << entry->text();
+            }
+            seen << "|" << window.centralWidget()->property("text").toString();
+        }
+        qDeleteAll(qApp->findChildren<QTranslator *>());
+        QTEST(seen.join(' ').simplified(), "expected");
+    }
+
+    void hostCatalogueCoversTheCode_data()
+    {
+        QTest::addColumn<QString>("name");
+        const QStringList tsFiles =
+            QDir(CROSSPLOT_SOURCE_DIR "/translations").entryList({"kyhost_*.ts"}, QDir::Files);
+        QVERIFY(tsFiles.size() >= 2);
+        for (const QString &file : tsFiles)
+            QTest::newRow(qPrintable(file)) << QFileInfo(file).completeBaseName();
+    }
+
+    void hostCatalogueCoversTheCode()
+    {
+        QFETCH(QString, name);
+        const QString committed = CROSSPLOT_SOURCE_DIR "/translations/" + name + ".ts";
+        // lupdate leaves the catalogue untouched only when it holds exactly the host's texts.
+        QTemporaryDir dir;
+        const QString fresh = dir.filePath("fresh.ts");
+        QVERIFY(QFile::copy(committed, fresh));
+        QCOMPARE(runTool(QT_TOOLS_DIR "/lupdate", {"-silent", "-no-obsolete", "-locations", "none",
+                                                   CROSSPLOT_SOURCE_DIR "/host", "-ts", fresh})
+                     .exitCode,
+                 0);
+        const QByteArray catalogue = readBytes(committed);
+        QCOMPARE(readBytes(fresh), catalogue); // else run the update_host_translations target
+        QVERIFY(!catalogue.contains(" type=\"") &&
+                !catalogue.contains("<translation></translation>"));
+        QCOMPARE(runTool(QT_TOOLS_DIR "/lrelease",
+                         {"-silent", committed, "-qm", dir.filePath("fresh.qm")})
+                     .exitCode,
+                 0);
+        QCOMPARE(readBytes(":/kyhost/translations/" + name + ".qm"),
+                 readBytes(dir.filePath("fresh.qm")));
+    }
+
+    void demoProjectCommandLine_data()
+    {
+        toolColumns();
+        toolRow("--help", "--help", 0, "Exit codes: 0 ready, 1 the folder or its files could not");
+        toolRow("--version", "--version", 0, "make-demo-project " CROSSPLOT_VERSION "\n");
+        toolRow("unknown option", "--size 10 demo", 2,
+                "make-demo-project: Unknown option 'size' (see make-demo-project --help)\n");
+        toolRow("no folder", "", 2,
+                "make-demo-project: no project folder given (see make-demo-project --help)\n");
+        toolRow("two folders", "one two", 2,
+                "make-demo-project: one project folder only (see make-demo-project --help)\n");
+    }
+
+    void demoProjectCommandLine()
+    {
+        // None of these may write anything: no folder named after an option, no survey.
+        QTemporaryDir dir;
+        checkToolRow("make-demo-project", dir.path());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), {});
     }
 
     void hostCommandLineNeedsNoDisplay()
