@@ -98,6 +98,8 @@ private slots:
         row("zero picks after negative times", picks(0, {{5, range(-15, -1)}}, 6), "0:-5 | 21 | ");
         row("the median just above ten zero picks", picks(0, {{5, range(1, 11)}}, 10),
             "0:1 | 21 | ");
+        row("the same, sorted beside a wild time", picks(0, {{5, range(1, 10) << 2147483647}}, 10),
+            "0:1 | 21 | 10,5,2147483647,0,2147483646");
         row("two billion zero picks are counted, not stored", picks(0, {{5, {25}}}, 2000000000),
             "0:0 | 2000000001 | 0,5,25,0,25");
         row("wild times are residuals like any other",
