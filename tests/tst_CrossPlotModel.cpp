@@ -3,6 +3,8 @@
 #include "TestSupport.h"
 
 #include <QtTest>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -133,11 +135,34 @@ private slots:
         CrossPlotModel all(withClass(false, false, true));
         const CrossPlotFigures together = opened(all);
         QTEST(QString(together.toJsonLine()), "both");
-        const DensityGrid::Result sum = DensityGrid::sum(correct.grid(), error.grid(),
-                                                         all.offsetLow(), all.offsetHigh());
+        const DensityGrid::Result sum =
+            DensityGrid::sum(correct.grid(), error.grid(), all.offsetLow(), all.offsetHigh());
         QCOMPARE(cells(sum), cells(all.grid()));
         QCOMPARE((QVector<qint64>{sum.timeMax, sum.cellCount, sum.densityMax}),
                  (QVector<qint64>{together.timeMax, together.cellCount, together.densityMax}));
+    }
+
+    // Room is kept for the records on file, not for all that the header announces: two billion
+    // picks' room would not fit in the address space left here, and every pick would be dropped.
+    void loadByClassKeepsRoomForTheRecordsOnFile()
+    {
+        CrossPlotParam param;
+        param.fbName = m_dir.filePath("announced.fb");
+        QVERIFY(
+            writeFile(param.fbName, fbBytes(0, 100, {{10, 5.0f, 0}, {20, 6.0f, 2}}, 2000000000)));
+        CrossPlotModel correct(param), error(param);
+        QFile statm("/proc/self/statm");
+        QVERIFY(statm.open(QIODevice::ReadOnly));
+        rlimit limit{}, low{};
+        getrlimit(RLIMIT_AS, &limit);
+        low = limit;
+        low.rlim_cur =
+            statm.readAll().split(' ').value(0).toULongLong() * rlim_t(sysconf(_SC_PAGESIZE)) +
+            (1u << 30);
+        QCOMPARE(setrlimit(RLIMIT_AS, &low), 0);
+        CrossPlotModel::loadByClass(correct, error);
+        setrlimit(RLIMIT_AS, &limit);
+        QCOMPARE(correct.picks().offsets + error.picks().offsets, QVector<int>({10, 20}));
     }
 
     // A matrix that memory refuses leaves the one built before; the next that fits replaces it.

@@ -95,7 +95,7 @@ private slots:
     // with the same parameters.
     void summaryMatchesWindows_data()
     {
-        QTest::addColumn<QString>("file");    // or Limited
+        QTest::addColumn<QString>("file"); // or Limited
         // legal, truncated, records present, offset range: message (shares of Correct, Error, Both)
         QTest::addColumn<QString>("summary");
         const auto row = [](const char *file, const char *summary) {
@@ -116,8 +116,9 @@ private slots:
             "narrower offset range would help.";
         QTest::newRow("wild.fb") << QString("wild.fb")
                                  << "legal, whole, 3, 0..1000: wild times: 3 picks lie beyond "
-                                    "\u00b160,000 ms; Correct: " + tooLarge + "; Error: " +
-                                        tooLarge + "; Both: " + tooLarge + " (66.67 33.33 100)";
+                                    "\u00b160,000 ms; Correct: " +
+                                        tooLarge + "; Error: " + tooLarge + "; Both: " + tooLarge +
+                                        " (66.67 33.33 100)";
         row("illegal.fb", "refused, whole, 1, 300..300: Error: the input file is illegal.");
         row("lines/a.cal", "refused, whole, 0, 0..0: the file is empty");
         row("missing.fb", "refused, whole, 0, 0..0: Error: fail to open the file: missing.fb");
@@ -195,8 +196,9 @@ private slots:
                          "suspects > 1.9% | wild.fb: errors > 2% | illegal.fb: refused | "
                          "missing.fb: refused | lines/a.cal: refused | lines/c%41.fit: truncated | "
                          "lines/folder.fb: refused | ") +
-                     Quoted + ": errors > 2% | lines/short.fb: truncated | lines/short.fb: "
-                              "suspects > 1.9% | no-fb-files: refused");
+                     Quoted +
+                     ": errors > 2% | lines/short.fb: truncated | lines/short.fb: "
+                     "suspects > 1.9% | no-fb-files: refused");
     }
 
     void plantedSuspectsAreFound()
@@ -211,8 +213,9 @@ private slots:
                      .replace(QRegularExpression(",(-?)\\d+\n"), ",\\1\n"),
                  "record,offset,time,class,residual\n" + m_planted);
         // The zero picks of missing records are numbered after the records on file.
-        QCOMPARE(read("out/suspects/short.fb.csv"),
-                 "record,offset,time,class,residual\n20,0,0,0,-100\n21,0,0,0,-100\n22,0,0,0,-100\n");
+        QCOMPARE(
+            read("out/suspects/short.fb.csv"),
+            "record,offset,time,class,residual\n20,0,0,0,-100\n21,0,0,0,-100\n22,0,0,0,-100\n");
     }
 
     void exitCodes_data()
@@ -225,7 +228,8 @@ private slots:
         toolRow("point size 20 taken", "-o x --point-size 20 x.fb", 1, "no file could be read");
         toolRow("point size 1 taken", "-o x --point-size 1 x.fb", 1, "no file could be read");
         toolRow("share above 100", "-o x --flag-error-share 120 wild.fb", 2, "--flag-error-share");
-        toolRow("share 100 taken", "-o x --flag-suspect-share 100 x.fb", 1, "no file could be read");
+        toolRow("share 100 taken", "-o x --flag-suspect-share 100 x.fb", 1,
+                "no file could be read");
         toolRow("trend bin 0", "-o x --trend-bin 0 x.fb", 2, "bad value \"0\" for --trend-bin");
         toolRow("illegal offset range", "-o x --min-offset 600 --max-offset 500 wild.fb", 2,
                 "Error: the offset range is illegal.");
