@@ -142,6 +142,20 @@ private slots:
                  (QVector<qint64>{together.timeMax, together.cellCount, together.densityMax}));
     }
 
+    // The sum with a grid that memory refused is refused, in either order, for all its cells.
+    void sumWithARefusedGrid()
+    {
+        const auto grid = [](const char *memory) {
+            qputenv("CROSSPLOT_MEMORY_AVAILABLE", memory);
+            return DensityGrid::build({10}, {37}, 0, 100);
+        };
+        const DensityGrid::Result counted = grid("1000000"), refused = grid("0");
+        for (const auto &sum : {DensityGrid::sum(counted, refused, 0, 100),
+                                DensityGrid::sum(refused, counted, 0, 100)})
+            QCOMPARE(QVector<qint64>({sum.occupiedCount, sum.cellCount, sum.refusedBytes}),
+                     QVector<qint64>({0, 850, 3400}));
+    }
+
     // Room is kept for the records on file, not for all that the header announces: two billion
     // picks' room would not fit in the address space left here, and every pick would be dropped.
     void loadByClassKeepsRoomForTheRecordsOnFile()

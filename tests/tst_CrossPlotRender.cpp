@@ -56,9 +56,10 @@ private slots:
         toolRow("stops 0 and 100, background 3", "one.fb --stats --stops 0,0,100 --background 3", 0,
                 "\"matrixRows\": 34}");
         toolRow("size without height", "one.fb --size 900", 2, "for --size");
+        toolRow("width 0", "one.fb --size 0x700", 2, "for --size");
         toolRow("type unknown", "x.fb --type all", 2, "--type: expected correct, error or both");
         toolRow("equal offsets", "one.fb --min-offset 500 --max-offset 500", 2,
-                "Error: the offset range is illegal.");
+                "crossplot-render: Error: the offset range is illegal.");
         toolRow("missing file", "none.fb", 2, "Error: fail to open the file: none.fb");
         toolRow("equal header bounds", "equal.fb", 2, "Error: the input file is illegal.");
         // One pick at offset 10 m, 37 ms in the window 0..100: time bins reach 137 ms, and the 4 m

@@ -105,6 +105,9 @@ private slots:
         row("wild times are residuals like any other",
             picks(100, {{105, Ints(20, 50) << 2147483647 << (-2147483647 - 1)}}),
             "0:50 | 22 | 20,105,2147483647,0,2147483597 21,105,-2147483648,0,-2147483698");
+        // The zero picks pay for the bins up to a pick 15,000 km out.
+        row("zero picks widen a sparse window",
+            picks(0, {{5, Ints(20, 1)}, {15000000, {1}}}, 2000000000), "0:0 | 2000000020 | ");
         // Picks 2 billion metres apart would take a bin per 10 m between them for 21 picks:
         // refused, and said why.
         row("sparse wide window", picks(0, {{5, Ints(20, 1)}, {2147483647, {1}}}),
