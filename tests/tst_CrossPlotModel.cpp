@@ -142,6 +142,26 @@ private slots:
                  (QVector<qint64>{together.timeMax, together.cellCount, together.densityMax}));
     }
 
+    // What could not be drawn is said in the order of the work: picks, then the matrix.
+    void noticesInTheirOrder()
+    {
+        CrossPlotParam param;
+        param.fbName = m_dir.filePath("two.fb");
+        QVERIFY(writeFile(param.fbName, fbBytes(0, 100, {{10, 1e12f, 0}, {20, 5.0f, 0}})));
+        CrossPlotModel model(param);
+        qputenv("CROSSPLOT_MEMORY_AVAILABLE", "8"); // room for one pick's offset and time
+        model.load();
+        qunsetenv("CROSSPLOT_MEMORY_AVAILABLE");
+        model.buildGrid();
+        model.buildMatrix(4);
+        QCOMPARE(model.notice(),
+                 "Only 1 of the 2 accepted picks are drawn: the rest do not fit in the memory "
+                 "available. A narrower offset range would draw them all.\n\nThe density cannot be "
+                 "drawn at point size 4: its matrix of 25 x 536,870,912 cells is larger than one "
+                 "matrix can hold (268,435,447 cells). A larger point size or a narrower offset "
+                 "range would help.");
+    }
+
     // The sum with a grid that memory refused is refused, in either order, for all its cells.
     void sumWithARefusedGrid()
     {
