@@ -3,6 +3,8 @@
 #include "TestSupport.h"
 
 #include <QtTest>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -133,11 +135,68 @@ private slots:
         CrossPlotModel all(withClass(false, false, true));
         const CrossPlotFigures together = opened(all);
         QTEST(QString(together.toJsonLine()), "both");
-        const DensityGrid::Result sum = DensityGrid::sum(correct.grid(), error.grid(),
-                                                         all.offsetLow(), all.offsetHigh());
+        const DensityGrid::Result sum =
+            DensityGrid::sum(correct.grid(), error.grid(), all.offsetLow(), all.offsetHigh());
         QCOMPARE(cells(sum), cells(all.grid()));
         QCOMPARE((QVector<qint64>{sum.timeMax, sum.cellCount, sum.densityMax}),
                  (QVector<qint64>{together.timeMax, together.cellCount, together.densityMax}));
+    }
+
+    // What could not be drawn is said in the order of the work: picks, then the matrix.
+    void noticesInTheirOrder()
+    {
+        CrossPlotParam param;
+        param.fbName = m_dir.filePath("two.fb");
+        QVERIFY(writeFile(param.fbName, fbBytes(0, 100, {{10, 1e12f, 0}, {20, 5.0f, 0}})));
+        CrossPlotModel model(param);
+        qputenv("CROSSPLOT_MEMORY_AVAILABLE", "8"); // room for one pick's offset and time
+        model.load();
+        qunsetenv("CROSSPLOT_MEMORY_AVAILABLE");
+        model.buildGrid();
+        model.buildMatrix(4);
+        QCOMPARE(model.notice(),
+                 "Only 1 of the 2 accepted picks are drawn: the rest do not fit in the memory "
+                 "available. A narrower offset range would draw them all.\n\nThe density cannot be "
+                 "drawn at point size 4: its matrix of 25 x 536,870,912 cells is larger than one "
+                 "matrix can hold (268,435,447 cells). A larger point size or a narrower offset "
+                 "range would help.");
+    }
+
+    // The sum with a grid that memory refused is refused, in either order, for all its cells.
+    void sumWithARefusedGrid()
+    {
+        const auto grid = [](const char *memory) {
+            qputenv("CROSSPLOT_MEMORY_AVAILABLE", memory);
+            return DensityGrid::build({10}, {37}, 0, 100);
+        };
+        const DensityGrid::Result counted = grid("1000000"), refused = grid("0");
+        for (const auto &sum : {DensityGrid::sum(counted, refused, 0, 100),
+                                DensityGrid::sum(refused, counted, 0, 100)})
+            QCOMPARE(QVector<qint64>({sum.occupiedCount, sum.cellCount, sum.refusedBytes}),
+                     QVector<qint64>({0, 850, 3400}));
+    }
+
+    // Room is kept for the records on file, not for all that the header announces: two billion
+    // picks' room would not fit in the address space left here, and every pick would be dropped.
+    void loadByClassKeepsRoomForTheRecordsOnFile()
+    {
+        CrossPlotParam param;
+        param.fbName = m_dir.filePath("announced.fb");
+        QVERIFY(
+            writeFile(param.fbName, fbBytes(0, 100, {{10, 5.0f, 0}, {20, 6.0f, 2}}, 2000000000)));
+        CrossPlotModel correct(param), error(param);
+        QFile statm("/proc/self/statm");
+        QVERIFY(statm.open(QIODevice::ReadOnly));
+        rlimit limit{}, low{};
+        getrlimit(RLIMIT_AS, &limit);
+        low = limit;
+        low.rlim_cur =
+            statm.readAll().split(' ').value(0).toULongLong() * rlim_t(sysconf(_SC_PAGESIZE)) +
+            (1u << 30);
+        QCOMPARE(setrlimit(RLIMIT_AS, &low), 0);
+        CrossPlotModel::loadByClass(correct, error);
+        setrlimit(RLIMIT_AS, &limit);
+        QCOMPARE(correct.picks().offsets + error.picks().offsets, QVector<int>({10, 20}));
     }
 
     // A matrix that memory refuses leaves the one built before; the next that fits replaces it.

@@ -51,11 +51,19 @@ private slots:
         toolRow("unwritable, then refused", "one.fb wild.fb -o blocked", 1, "cannot write");
         toolRow("refused and unwritable in one file", "wild.fb --matrix no/m.bin", 1,
                 "cannot write no/m.bin");
+        toolRow("unwritable, bad input, then good", "one.fb equal.fb second.fb -o blocked", 2,
+                "blocked/second.png");
+        toolRow("refused, image written", "wild.fb -o wild.png", 3, "wild.png");
         toolRow("two stops", "one.fb --stops 10,20", 2, "for --stops");
+        toolRow("stop 101", "one.fb --stops 15,25,101", 2, "for --stops");
+        toolRow("background 4", "one.fb --background 4", 2, "for --background");
+        toolRow("stops 0 and 100, background 3", "one.fb --stats --stops 0,0,100 --background 3", 0,
+                "\"matrixRows\": 34}");
         toolRow("size without height", "one.fb --size 900", 2, "for --size");
+        toolRow("width 0", "one.fb --size 0x700", 2, "for --size");
         toolRow("type unknown", "x.fb --type all", 2, "--type: expected correct, error or both");
         toolRow("equal offsets", "one.fb --min-offset 500 --max-offset 500", 2,
-                "Error: the offset range is illegal.");
+                "crossplot-render: Error: the offset range is illegal.");
         toolRow("missing file", "none.fb", 2,
                 "crossplot-render: Error: fail to open the file: none.fb (No such file or "
                 "directory)\n");

@@ -10,10 +10,10 @@ class tst_CrossPlotReport : public QObject
     Q_OBJECT
 
     // The second report: limits and point size of its own, into the folder of an earlier report.
-    // Its error share, 1 %, is flagged above 0.99; its suspect share, 2.1224... %, not below 2.13.
+    // Its error share, 1 %, is flagged above 0.99; its suspect share, 2.1224... %, not at itself.
     static constexpr const char *Limited =
         "planted.fb --min-offset 500 --max-offset 2000 --point-size 7 -o again "
-        "--flag-error-share 0.99 --flag-suspect-share 2.13";
+        "--flag-error-share 0.99 --flag-suspect-share 2.122448979591837";
     static constexpr const char *Quoted = "lines/q =%3D<&>'\"\u0416.fb";
     QTemporaryDir m_dir;
     QMap<QString, QJsonObject> m_files; // summary.json by file, and by Limited for the second
@@ -48,7 +48,7 @@ private slots:
         }
         writeFile(path("planted.fb"), fbBytes(0, 3000, picks));
         writeFile(path("wild.fb"),
-                  fbBytes(0, 1000, {{10, 1e12f, 0}, {20, -1e9f, 0}, {30, 12.0f, 2}}));
+                  fbBytes(0, 1000, {{10, 1e12f, 0}, {20, -1e9f, 0}, {30, 1e12f, 2}}));
         writeFile(path("illegal.fb"), fbBytes(300, 300, {{10, 1.0f, 0}}));
         // One record where the header announces 2,000,000,000.
         writeFile(path("lines/c%41.fit"),
@@ -58,15 +58,19 @@ private slots:
         // A file longer than its header says is whole; a name that HTML and URLs both quote.
         writeFile(path("lines/long.fb"), fbBytes(0, 100, {{10, 5.0f, 0}, {20, 6.0f, 0}}, 1));
         writeFile(path(Quoted), readBytes(path("wild.fb")));
+        // 20 picks at 100 ms and 3 missing records, whose zero picks are suspect.
+        writeFile(path("lines/short.fb"), fbBytes(0, 100, QVector<FBPick>(20, {5, 100.0f, 0}), 23));
         writeFile(path("again/notes.txt"), "notes\n");
         writeFile(path("again/suspects/planted.fb.csv"), "stale\n");
 
         const QString files = "planted.fb wild.fb illegal.fb missing.fb lines no-fb-files";
-        // Planted's error share of 2 % lies between the thresholds and is not flagged.
+        // Planted's error share of 2 % lies above the suspect threshold and at the error one: not
+        // flagged.
         const ToolRun run = runBuiltTool(
-            "crossplot-report", "-o out --flag-suspect-share 1.9 " + files, m_dir.path());
+            "crossplot-report", "-o out --flag-suspect-share 1.9 --flag-error-share 2 " + files,
+            m_dir.path());
         QCOMPARE(run.exitCode, 0);
-        QVERIFY2(run.err.contains("file 6 of 10: lines/c%41.fit: loading 100%\n"),
+        QVERIFY2(run.err.contains("file 6 of 11: lines/c%41.fit: loading 100%\n"),
                  qPrintable(run.err));
         QCOMPARE(runBuiltTool("crossplot-report", Limited, m_dir.path()).exitCode, 0);
         QVERIFY(read("again/index.html").contains(">errors &gt; 0.99%<") &&
@@ -84,46 +88,49 @@ private slots:
         QCOMPARE(listed.join(' '),
                  QString("planted.fb wild.fb illegal.fb missing.fb lines/a.cal lines/c%41.fit "
                          "lines/folder.fb lines/long.fb ") +
-                     Quoted + " no-fb-files planted.fb");
+                     Quoted + " lines/short.fb no-fb-files planted.fb");
     }
 
     // What summary.json says of each file; each class's figures against a window opened on the file
     // with the same parameters.
     void summaryMatchesWindows_data()
     {
-        QTest::addColumn<QString>("file");    // or Limited
-        // legal, truncated, records present: message (shares of Correct, Error and Both)
+        QTest::addColumn<QString>("file"); // or Limited
+        // legal, truncated, records present, offset range: message (shares of Correct, Error, Both)
         QTest::addColumn<QString>("summary");
         const auto row = [](const char *file, const char *summary) {
             QTest::newRow(file) << QString(file) << QString(summary);
         };
-        row(Limited, "legal, whole, 30000:  (49 1 50)");
-        row("lines/long.fb", "legal, whole, 2: too few judged trend bins (0 of at least 10): no "
-                             "refractor model (100 0 100)");
+        row(Limited, "legal, whole, 30000, 500..2000:  (49 1 50)");
+        row("lines/long.fb", "legal, whole, 2, 0..100: too few judged trend bins (0 of at least "
+                             "10): no refractor model (100 0 100)");
         row("lines/c%41.fit",
-            "legal, truncated, 1: truncated: the header announces 2,000,000,000 records, the file "
-            "holds 1; the missing ones read as picks at 0 m, 0 ms; too few judged trend bins (1 of "
-            "at least 10): no refractor model (100 0 100)");
-        // A pick at 1e12 ms stretches the time axis past what one matrix holds: said for the
-        // classes it concerns.
+            "legal, truncated, 1, 0..100: truncated: the header announces 2,000,000,000 records, "
+            "the file holds 1; the missing ones read as picks at 0 m, 0 ms; too few judged trend "
+            "bins (1 of at least 10): no refractor model (100 0 100)");
+        row("lines/short.fb", "legal, truncated, 20, 0..100: truncated: the header announces 23 "
+                              "records, the file holds 20; the missing ones read as picks at 0 m, "
+                              "0 ms; too few judged trend bins (1 of at least 10): no refractor "
+                              "model (100 0 100)");
+        // Picks at 1e12 ms stretch the time axis past what one matrix holds: said for each class.
         const QString tooLarge =
             "The density cannot be drawn at point size 4: its matrix of 250 x 536,870,912 cells is "
             "larger than one matrix can hold (268,435,447 cells). A larger point size or a "
             "narrower offset range would help.";
         QTest::newRow("wild.fb") << QString("wild.fb")
-                                 << "legal, whole, 3: wild times: 2 picks lie beyond \u00b160,000 "
-                                    "ms; too few judged trend bins (0 of at least 10): no "
-                                    "refractor model; Correct: " +
-                                        tooLarge + "; Both: " + tooLarge +
+                                 << "legal, whole, 3, 0..1000: wild times: 3 picks lie beyond "
+                                    "\u00b160,000 ms; too few judged trend bins (0 of at least "
+                                    "10): no refractor model; Correct: " +
+                                        tooLarge + "; Error: " + tooLarge + "; Both: " + tooLarge +
                                         " (66.67 33.33 100)";
-        row("illegal.fb", "refused, whole, 1: Error: the input file is illegal. (offsetLow (bytes "
-                          "8-11) is 300, not below offsetHigh (bytes 12-15), 300)");
-        row("lines/a.cal", "refused, whole, 0: the file is empty");
-        row("missing.fb",
-            "refused, whole, 0: Error: fail to open the file: missing.fb (No such file or "
-            "directory)");
-        row("no-fb-files", "refused, whole, 0: no FB files in no-fb-files");
-        row("lines/folder.fb", "refused, whole, 0: a folder, not an FB file");
+        row("illegal.fb", "refused, whole, 1, 300..300: Error: the input file is illegal. "
+                          "(offsetLow (bytes 8-11) is 300, not below offsetHigh (bytes 12-15), "
+                          "300)");
+        row("lines/a.cal", "refused, whole, 0, 0..0: the file is empty");
+        row("missing.fb", "refused, whole, 0, 0..0: Error: fail to open the file: missing.fb (No "
+                          "such file or directory)");
+        row("no-fb-files", "refused, whole, 0, 0..0: no FB files in no-fb-files");
+        row("lines/folder.fb", "refused, whole, 0, 0..0: a folder, not an FB file");
     }
 
     void summaryMatchesWindows()
@@ -135,10 +142,12 @@ private slots:
         for (const char *type : {"correct", "error", "both"})
             shares += (shares.isEmpty() ? " (" : " ") +
                       QString::number(found["classes"][type]["share"].toDouble());
-        QTEST(QStringLiteral("%1, %2, %3: %4%5")
+        QTEST(QStringLiteral("%1, %2, %3, %4..%5: %6%7")
                   .arg(found["legal"].toBool() ? "legal" : "refused",
                        found["truncated"].toBool() ? "truncated" : "whole",
                        QString::number(found["recordsInFile"].toInt(-1)),
+                       QString::number(found["offsetLow"].toInt(-1)),
+                       QString::number(found["offsetHigh"].toInt(-1)),
                        found["message"].isNull() ? QString() : found["message"].toString(),
                        found["legal"].toBool() ? shares + ')' : QString()),
               "summary");
@@ -188,16 +197,18 @@ private slots:
                          qPrintable(link));
         }
         QVERIFY2(!html.hasError(), qPrintable(html.errorString()));
-        QCOMPARE(images, 20); // 5 readable files with 3 crossplots and a histogram each
+        QCOMPARE(images, 24); // 6 readable files with 3 crossplots and a histogram each
         QCOMPARE(said.join(" | "),
                  QString("File | Records announced | Records present | Correct | Erroneous | "
                          "Error share | Suspect share | Residual spread (ms) | Refractor model (by "
                          "first velocity) | Last velocity (m/s) | timeMax (ms) | densityMax | "
                          "planted.fb: "
-                         "suspects > 1.9% | wild.fb: errors > 10% | illegal.fb: refused | "
+                         "suspects > 1.9% | wild.fb: errors > 2% | illegal.fb: refused | "
                          "missing.fb: refused | lines/a.cal: refused | lines/c%41.fit: truncated | "
                          "lines/folder.fb: refused | ") +
-                     Quoted + ": errors > 10% | no-fb-files: refused");
+                     Quoted +
+                     ": errors > 2% | lines/short.fb: truncated | lines/short.fb: "
+                     "suspects > 1.9% | no-fb-files: refused");
     }
 
     // A pipe is read once, in order: the same figures, suspects and model as from the file.
@@ -235,6 +246,10 @@ private slots:
         QCOMPARE(QString(read("out/suspects/planted.fb.csv"))
                      .replace(QRegularExpression(",(-?)\\d+\n"), ",\\1\n"),
                  "record,offset,time,class,residual\n" + m_planted);
+        // The zero picks of missing records are numbered after the records on file.
+        QCOMPARE(
+            read("out/suspects/short.fb.csv"),
+            "record,offset,time,class,residual\n20,0,0,0,-100\n21,0,0,0,-100\n22,0,0,0,-100\n");
     }
 
     // Planted near-surface models within what the report promises: layers of 100 m or more with
@@ -368,6 +383,9 @@ private slots:
         toolRow("point size 20 taken", "-o x --point-size 20 x.fb", 1, "no file could be read");
         toolRow("point size 1 taken", "-o x --point-size 1 x.fb", 1, "no file could be read");
         toolRow("share above 100", "-o x --flag-error-share 120 wild.fb", 2, "--flag-error-share");
+        toolRow("share 100 taken", "-o x --flag-suspect-share 100 x.fb", 1,
+                "no file could be read");
+        toolRow("trend bin 0", "-o x --trend-bin 0 x.fb", 2, "bad value \"0\" for --trend-bin");
         toolRow("illegal offset range", "-o x --min-offset 600 --max-offset 500 wild.fb", 2,
                 "Error: the offset range is illegal.");
         toolRow("help", "--help", 0, "  1  the report folder cannot be written, or no file could");

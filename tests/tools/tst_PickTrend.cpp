@@ -98,11 +98,16 @@ private slots:
         row("zero picks after negative times", picks(0, {{5, range(-15, -1)}}, 6), "0:-5 | 21 | ");
         row("the median just above ten zero picks", picks(0, {{5, range(1, 11)}}, 10),
             "0:1 | 21 | ");
+        row("the same, sorted beside a wild time", picks(0, {{5, range(1, 10) << 2147483647}}, 10),
+            "0:1 | 21 | 10,5,2147483647,0,2147483646");
         row("two billion zero picks are counted, not stored", picks(0, {{5, {25}}}, 2000000000),
             "0:0 | 2000000001 | 0,5,25,0,25");
         row("wild times are residuals like any other",
             picks(100, {{105, Ints(20, 50) << 2147483647 << (-2147483647 - 1)}}),
             "0:50 | 22 | 20,105,2147483647,0,2147483597 21,105,-2147483648,0,-2147483698");
+        // The zero picks pay for the bins up to a pick 15,000 km out.
+        row("zero picks widen a sparse window",
+            picks(0, {{5, Ints(20, 1)}, {15000000, {1}}}, 2000000000), "0:0 | 2000000020 | ");
         // Picks 2 billion metres apart would take a bin per 10 m between them for 21 picks:
         // refused, and said why.
         row("sparse wide window", picks(0, {{5, Ints(20, 1)}, {2147483647, {1}}}),
