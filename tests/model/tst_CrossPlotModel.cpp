@@ -149,7 +149,7 @@ private slots:
         param.fbName = m_dir.filePath("two.fb");
         QVERIFY(writeFile(param.fbName, fbBytes(0, 100, {{10, 1e12f, 0}, {20, 5.0f, 0}})));
         CrossPlotModel model(param);
-        qputenv("CROSSPLOT_MEMORY_AVAILABLE", "8"); // room for one pick's offset and time
+        qputenv("CROSSPLOT_MEMORY_AVAILABLE", "9"); // one pick's offset and time, and the store's eighth
         model.load();
         qunsetenv("CROSSPLOT_MEMORY_AVAILABLE");
         model.buildGrid();

@@ -58,7 +58,7 @@ private slots:
         toolRow("stop 101", "one.fb --stops 15,25,101", 2, "for --stops");
         toolRow("background 4", "one.fb --background 4", 2, "for --background");
         toolRow("stops 0 and 100, background 3", "one.fb --stats --stops 0,0,100 --background 3", 0,
-                "\"matrixRows\": 34}");
+                "\"matrixRows\": 34, ");
         toolRow("size without height", "one.fb --size 900", 2, "for --size");
         toolRow("width 0", "one.fb --size 0x700", 2, "for --size");
         toolRow("type unknown", "x.fb --type all", 2, "--type: expected correct, error or both");
