@@ -112,6 +112,20 @@ private slots:
         QVERIFY(!QFile::exists(m_dir.filePath("one.png")));
     }
 
+    // A thread count that is not taken is said in one line, and the run goes on as usual.
+    void badThreadCountIsSaid()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("CROSSPLOT_LOAD_THREADS", "100000");
+        const ToolRun run = runTool(CROSSPLOT_BIN_DIR "/crossplot-render", {"one.fb", "--stats"},
+                                    environment, m_dir.path());
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.startsWith("crossplot-render: CROSSPLOT_LOAD_THREADS=100000 is not a whole "
+                                    "number from 1 to ") &&
+                     run.err.count('\n') == 1 && run.out.contains("\"pickCount\": 1,"),
+                 qPrintable(run.err));
+    }
+
     // An input that cannot seek is read once, in order, with the figures of the file.
     void pipeGivesTheFileFigures_data()
     {

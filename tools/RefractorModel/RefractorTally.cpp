@@ -2,48 +2,86 @@
 
 #include "RefractorModel.h"
 
+#include <algorithm>
 #include <cmath>
 
 RefractorTally::RefractorTally(const RefractorModel &model)
-    : m_layerCounts(model.layers().size(), 0), m_histogram(Steps, 0)
+    : m_histogram(Steps, 0)
 {
+    static_assert(sizeof m_layerCounts / sizeof *m_layerCounts == RefractorModel::MaxLayers,
+                  "a count per layer");
     for (const RefractorModel::Layer &layer : model.layers())
         m_lines.append({layer.toOffset, layer.intercept, 1000.0 / layer.velocity});
+    if (m_lines.isEmpty())
+        return;
+    auto table = std::make_shared<std::vector<Metre>>();
+    const int metres = int(qBound(0.0, std::ceil(m_lines.constLast().to), double(MaxTableMetres)));
+    table->reserve(size_t(metres));
+    for (int x = 0; x < metres; ++x) {
+        const int layer = layerOf(x);
+        const Line &line = m_lines.at(layer);
+        table->push_back({line.intercept + line.slope * x, layer});
+    }
+    m_table = std::move(table);
+}
+
+RefractorTally RefractorTally::fresh() const
+{
+    RefractorTally tally = *this;
+    std::fill(std::begin(tally.m_layerCounts), std::end(tally.m_layerCounts), 0);
+    std::fill(tally.m_histogram.begin(), tally.m_histogram.end(), 0);
+    tally.m_beyond = tally.m_total = 0;
+    return tally;
+}
+
+// As RefractorModel::layerAt: the layer whose span holds x, the nearest end layer outside.
+int RefractorTally::layerOf(double x) const
+{
+    int layer = 0;
+    while (layer + 1 < m_lines.size() && x >= m_lines.at(layer).to)
+        ++layer;
+    return layer;
 }
 
 void RefractorTally::add(int offset, int time, qint64 count)
 {
-    // As RefractorModel::layerAt and timeAt, without a division per pick.
-    const double x = std::abs(double(offset));
-    int layer = 0;
-    while (layer + 1 < m_lines.size() && x >= m_lines.at(layer).to)
-        ++layer;
     // A model without layers has nothing to count in.
     if (m_lines.isEmpty() || count <= 0)
         return;
+    const qint64 magnitude = qAbs(qint64(offset));
+    double model;
+    int layer;
+    if (magnitude < qint64(m_table->size())) {
+        const Metre &metre = (*m_table)[size_t(magnitude)];
+        model = metre.time;
+        layer = metre.layer;
+    } else {
+        layer = layerOf(double(magnitude));
+        const Line &line = m_lines.at(layer);
+        model = line.intercept + line.slope * double(magnitude);
+    }
     m_layerCounts[layer] += count;
     m_total += count;
-    const Line &line = m_lines.at(layer);
-    const double residual = std::abs(double(time) - (line.intercept + line.slope * x));
+    const double residual = std::abs(double(time) - model);
     if (residual < Steps * Step)
-        m_histogram[int(residual / Step)] += count;
+        m_histogram[size_t(residual * (1.0 / Step))] += count;
     else
         m_beyond += count;
 }
 
 void RefractorTally::add(const RefractorTally &other)
 {
-    for (int k = 0; k < m_layerCounts.size() && k < other.m_layerCounts.size(); ++k)
-        m_layerCounts[k] += other.m_layerCounts.at(k);
-    for (int k = 0; k < Steps; ++k)
-        m_histogram[k] += other.m_histogram.at(k);
+    for (int k = 0; k < RefractorModel::MaxLayers; ++k)
+        m_layerCounts[k] += other.m_layerCounts[k];
+    for (size_t k = 0; k < m_histogram.size(); ++k)
+        m_histogram[k] += other.m_histogram[k];
     m_beyond += other.m_beyond;
     m_total += other.m_total;
 }
 
 qint64 RefractorTally::pickCount(int layer) const
 {
-    return layer >= 0 && layer < m_layerCounts.size() ? m_layerCounts.at(layer) : 0;
+    return layer >= 0 && layer < m_lines.size() ? m_layerCounts[layer] : 0;
 }
 
 double RefractorTally::medianAbsResidual() const

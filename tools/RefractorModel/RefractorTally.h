@@ -2,13 +2,17 @@
 
 #include <QVector>
 #include <QtGlobal>
+#include <memory>
+#include <vector>
 
 class RefractorModel;
 
 // The per-pick figures of a refractor model, fed pick by pick from the trend's pass over the
 // judged Correct picks: how many fall in each layer's span, and the median of |time - model|.
 // Constant memory, whatever the number of picks.
-class RefractorTally
+// Aligned to a cache line: tallies kept one per thread, side by side, would otherwise share the
+// line their counters are written to with every pick.
+class alignas(64) RefractorTally
 {
 public:
     // |residual| histogram: 0.05 ms steps up to 1000 ms, so the median is read to within
@@ -18,6 +22,9 @@ public:
 
     // Takes the layers of a fitted model.
     explicit RefractorTally(const RefractorModel &model);
+    // A tally of the same model with nothing counted yet, such as one per thread; it shares
+    // this one's table of the model.
+    RefractorTally fresh() const;
 
     // count picks alike at this offset (either sign) and time, ms.
     void add(int offset, int time, qint64 count = 1);
@@ -37,9 +44,21 @@ private:
         double intercept; // ms
         double slope;     // ms per m
     };
+    // The model's layer and time at each whole metre of offset up to the end of its span: every
+    // pick is at a whole metre, so the tally looks them up instead of searching the layers.
+    struct Metre
+    {
+        double time;
+        int layer;
+    };
+    static constexpr int MaxTableMetres = 1 << 20; // 16 MB; farther offsets are computed
+    int layerOf(double x) const;
+
     QVector<Line> m_lines;
-    QVector<qint64> m_layerCounts;
-    QVector<qint64> m_histogram;
+    std::shared_ptr<const std::vector<Metre>> m_table;
+    // Inside the object, not beside another thread's counts on the heap.
+    qint64 m_layerCounts[4] = {};
+    std::vector<qint64> m_histogram;
     qint64 m_beyond = 0;
     qint64 m_total = 0;
 };

@@ -354,29 +354,36 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
     FBPicks header;
     if (loader)
         loader->readHeader(header);
-    // A slot's tally counts on across the blocks that pass through it, and is added up at the end.
-    struct Slot
+    // A slot's tally counts on across the blocks that pass through it, and is added up at the
+    // end. Slots are made as the load first uses them (it uses as many as it has buffers for,
+    // which memory admitted), each on a cache line of its own: the workers count into their
+    // slots' judgements pick by pick. A slot's lines hold one block's suspects at most.
+    struct alignas(64) Slot
     {
         PickTrend::Judgement judgement;
         QByteArray lines;
         std::unique_ptr<RefractorTally> tally;
     };
-    std::vector<Slot> perSlot(size_t(loader ? loader->slotCount() : 1));
-    for (Slot &slot : perSlot)
-        if (refractor.isValid())
-            slot.tally.reset(new RefractorTally(refractor));
+    std::vector<std::unique_ptr<Slot>> perSlot(size_t(loader ? loader->slotCount() : 1));
+    std::unique_ptr<RefractorTally> tally(refractor.isValid() ? new RefractorTally(refractor)
+                                                              : nullptr);
     csv.write("record,offset,time,class,residual\n");
     const auto work = [&](const FBPickBlock &block, int slot) {
-        Slot &mine = perSlot[size_t(slot)];
-        mine.judgement = PickTrend::Judgement();
-        mine.judgement.tally = mine.tally.get();
-        mine.lines.resize(0); // keeps its capacity
-        trend.judge(block, mine.judgement,
-                    [&](const PickTrend::Suspect &pick) { format(pick, mine.lines); });
+        std::unique_ptr<Slot> &mine = perSlot[size_t(slot)];
+        if (!mine) {
+            mine.reset(new Slot);
+            if (tally)
+                mine->tally.reset(new RefractorTally(tally->fresh()));
+        }
+        mine->judgement = PickTrend::Judgement();
+        mine->judgement.tally = mine->tally.get();
+        mine->lines.resize(0); // keeps its capacity
+        trend.judge(block, mine->judgement,
+                    [&](const PickTrend::Suspect &pick) { format(pick, mine->lines); });
     };
     const auto take = [&](const FBPickBlock &, int slot) {
-        trend.add(perSlot[size_t(slot)].judgement);
-        csv.write(perSlot[size_t(slot)].lines);
+        trend.add(perSlot[size_t(slot)]->judgement);
+        csv.write(perSlot[size_t(slot)]->lines);
     };
     if (m_check.sequential) {
         // The kept picks, a block at a time on this thread.
@@ -396,15 +403,13 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
         loader->readBlocks(work, take);
     }
     QByteArray buffer;
-    std::unique_ptr<RefractorTally> tally(refractor.isValid() ? new RefractorTally(refractor)
-                                                              : nullptr);
     const qint64 zeros = loader ? loader->zeroPicks() : kept.zeroPicks;
     trend.judgeZeroPicks(zeros, qint64(header.recordCount) - zeros,
                          [&](const PickTrend::Suspect &pick) { format(pick, buffer); },
                          tally.get());
-    for (const Slot &slot : perSlot)
-        if (tally && slot.tally)
-            tally->add(*slot.tally);
+    for (const std::unique_ptr<Slot> &slot : perSlot)
+        if (tally && slot && slot->tally)
+            tally->add(*slot->tally);
     csv.write(buffer);
     if (!csv.commit()) {
         figures.error = tr("cannot write %1: %2").arg(csv.fileName(), csv.errorString());
