@@ -141,8 +141,17 @@ int main(int argc, char *argv[])
         loader.readHeader(picks);
         loader.readRecords(picks);
         QFile::remove(file);
+        // The trend of the Correct picks alone, as the report takes it.
+        FBPicks correct;
+        correct.offsetLow = picks.offsetLow;
+        correct.zeroPicks = picks.zeroPicks;
+        for (int i = 0; i < picks.offsets.size(); ++i)
+            if (!FBRecord::isErrorClass(picks.classes.at(i))) {
+                correct.offsets.append(picks.offsets.at(i));
+                correct.fbTimes.append(picks.fbTimes.at(i));
+            }
         PickTrend trend(picks.offsetLow, 10, 20);
-        trend.fit(picks);
+        trend.fit(correct);
         std::vector<double> counts(size_t(trend.binCount()), 0.0), sums(counts);
         QVector<RefractorModel::Bin> points;
         for (int i = 0; i < picks.offsets.size(); ++i)
