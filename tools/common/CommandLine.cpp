@@ -3,6 +3,7 @@
 #include "FBLoader.h"
 #include "InputCheck.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QLocale>
 #include <QTranslator>
@@ -69,6 +70,17 @@ QString CommandLine::explained(const InputCheck &check)
     }
     }
     return check.message;
+}
+
+bool CommandLine::answerHelpOrVersion(const QCommandLineParser &parser,
+                                      const QCommandLineOption &help,
+                                      const QCommandLineOption &version, const QString &program)
+{
+    if (parser.isSet(help))
+        std::fputs(qPrintable(parser.helpText()), stdout);
+    else if (parser.isSet(version))
+        std::printf("%s %s\n", qPrintable(program), CROSSPLOT_VERSION);
+    return parser.isSet(help) || parser.isSet(version);
 }
 
 void CommandLine::quietQtNotes()

@@ -3,6 +3,8 @@
 #include <QString>
 
 struct InputCheck;
+class QCommandLineOption;
+class QCommandLineParser;
 
 // What the command-line tools share: their stderr, and reading their options, so that all of them
 // refuse a bad command line in the same one-line form.
@@ -24,6 +26,12 @@ public:
     // The dialog's message for input that does not pass its checks, and after it why: the
     // system's reason, or which header word is wrong.
     static QString explained(const InputCheck &check);
+
+    // After a parse that succeeded: prints the help or the version on stdout when they were
+    // asked for, and returns whether it did (the program then ends with 0).
+    static bool answerHelpOrVersion(const QCommandLineParser &parser,
+                                    const QCommandLineOption &help,
+                                    const QCommandLineOption &version, const QString &program);
 
     // Says on stderr, in one line, what is wrong and where help is; returns BadCommandLine.
     static int refuse(const QString &program, const QString &message);

@@ -88,14 +88,8 @@ int main(int argc, char *argv[])
 
     if (!parser.parse(app.arguments()))
         return refuse(parser.errorText());
-    if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+    if (CommandLine::answerHelpOrVersion(parser, help, version, QStringLiteral("fbgen")))
         return 0;
-    }
-    if (parser.isSet(version)) {
-        std::printf("fbgen %s\n", CROSSPLOT_VERSION);
-        return 0;
-    }
 
     const auto badValue = [&parser, &refuse](const QCommandLineOption &option) {
         return refuse(QStringLiteral("bad value \"%1\" for --%2")

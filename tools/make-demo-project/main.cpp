@@ -39,14 +39,8 @@ int main(int argc, char *argv[])
     // given as ./-name.
     if (!parser.parse(app.arguments()))
         return refuse(parser.errorText());
-    if (parser.isSet(help)) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+    if (CommandLine::answerHelpOrVersion(parser, help, version, QStringLiteral("make-demo-project")))
         return 0;
-    }
-    if (parser.isSet(version)) {
-        std::printf("make-demo-project %s\n", CROSSPLOT_VERSION);
-        return 0;
-    }
     const QStringList args = parser.positionalArguments();
     if (args.size() != 1)
         return refuse(args.isEmpty() ? QStringLiteral("no project folder given")
