@@ -16,7 +16,8 @@ class PickTrend;
 class RefractorModel;
 
 // Checks, reads and draws one input of the report: the dialog's checks, one read of the file
-// for all three classes, the three crossplots through the window's own code, and the trend's
+// that deals the Correct and the Error picks to a model each (Both is the sum of their grids),
+// the three crossplots through the window, the near-surface model, and the trend's
 // suspect list and residual histogram. Progress goes to stderr.
 class FileQc
 {
