@@ -7,6 +7,7 @@
 #include "FBRecord.h"
 #include "FBRecordScanner.h"
 #include "InputCheck.h"
+#include "OrderedPool.h"
 #include "PickTrend.h"
 #include "PngFile.h"
 #include "RefractorModel.h"
@@ -127,7 +128,9 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
     param.minOffset = m_options.minOffset;
     param.maxOffset = m_options.maxOffset;
     auto models = std::make_unique<ClassModels>(param);
-    if (!load(*models, report))
+    // The Correct picks' records and classes, for the suspects: the file is read once.
+    auto details = std::make_unique<FBPickDetails>();
+    if (!load(*models, m_options.trend ? details.get() : nullptr, report))
         return;
     report.readable = true;
     report.hasClasses = true;
@@ -153,13 +156,11 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
                                            correct.offsetHigh()));
     error.releasePicks();
     if (m_options.trend && report.trend.error.isEmpty()) {
-        // A file's suspects come from a second read; a pipe's from the picks kept for them.
-        if (!m_check.sequential)
-            correct.releasePicks();
         stage(tr("suspects"));
-        judge(path, index, report, trend, refractor, correct.picks());
+        judge(path, index, report, trend, refractor, correct.picks(), *details);
     }
     correct.releasePicks();
+    details.reset();
 
     const PickTrend *shown = report.trend.done ? &trend : nullptr;
     stage(tr("drawing"));
@@ -226,17 +227,16 @@ void FileQc::noteTruncation(FileReport &report)
 }
 
 // The one read of the file's picks, for both classes.
-bool FileQc::load(ClassModels &models, FileReport &report)
+bool FileQc::load(ClassModels &models, FBPickDetails *details, FileReport &report)
 {
     progress(0);
     try {
         // The progress values count records below 100 records; the header tells how many.
         m_progressRecords = report.recordCount;
-        // A pipe is read once: its header was the check's, and the Correct picks keep their
-        // records and classes for the suspects, which a file gives in a second read.
+        // A pipe's header was read by its check.
         CrossPlotModel::loadByClass(
             *models.correct, *models.error, [this](int value) { progress(value); },
-            m_check.sequential ? &m_check.header : nullptr, m_check.sequential);
+            m_check.sequential ? &m_check.header : nullptr, details);
     } catch (const std::bad_alloc &) {
         report.notes << tr("not enough memory to read its picks");
         return false;
@@ -315,10 +315,11 @@ void FileQc::drawClass(std::unique_ptr<CrossPlotModel> model, const QString &pat
         notes << tr("%1: %2").arg(caption, notice);
 }
 
-// The second read of the file, for the suspects' records and classes: at the speed of the read
-// alone, where keeping them from the first would cost two ints per pick.
+// Judges the stored Correct picks against the trend, with the records and classes the load kept
+// for them, and writes the suspects.
 void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend &trend,
-                   const RefractorModel &refractor, const FBPicks &kept)
+                   const RefractorModel &refractor, const FBPicks &correct,
+                   const FBPickDetails &details)
 {
     FileReport::TrendFigures &figures = report.trend;
     figures.csv = QStringLiteral("suspects/") + uniqueCsvName(path);
@@ -329,9 +330,14 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
         figures.csv.clear();
         return;
     }
-    // The suspects of each block are formatted on the worker thread that scanned it, into the
-    // block's slot, and written in file order: a noisy survey has suspects by the million, and
-    // their lines were most of the trend's time. A slot holds one block's lines at most.
+    // Picks that memory could not keep, or keep the details of, are not judged; say how many.
+    const qint64 unjudged = qint64(correct.pickCount) - correct.zeroPicks - details.pickCount();
+    if (unjudged > 0)
+        report.notes << tr("suspects: %L1 Correct picks that did not fit in memory are not judged")
+                            .arg(unjudged);
+    // The suspects of each block are formatted on the thread that judged it, and written in
+    // file order: a noisy survey has suspects by the million, and their lines were most of the
+    // trend's time. A window slot holds one block's lines at most.
     constexpr int LineMax = 5 * 21;
     const auto format = [](const PickTrend::Suspect &pick, QByteArray &to) {
         char line[LineMax];
@@ -345,71 +351,56 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
         *end++ = '\n';
         to.append(line, int(end - line));
     };
-    FBPickFilter filter;
-    filter.minOffset = m_options.minOffset;
-    filter.maxOffset = m_options.maxOffset;
-    filter.keepDetails = true;
-    // A file is read a second time; a pipe cannot be, and its kept picks are judged instead.
-    std::unique_ptr<FBLoader> loader(m_check.sequential ? nullptr : new FBLoader(path, filter));
-    FBPicks header;
-    if (loader)
-        loader->readHeader(header);
-    // A slot's tally counts on across the blocks that pass through it, and is added up at the
-    // end. Slots are made as the load first uses them (it uses as many as it has buffers for,
-    // which memory admitted), each on a cache line of its own: the workers count into their
-    // slots' judgements pick by pick. A slot's lines hold one block's suspects at most.
-    struct alignas(64) Slot
+    // A lane's judgement and tally count on across the blocks it judges, and are added up at the
+    // end; each lane on a cache line of its own, as they count pick by pick.
+    struct alignas(64) Lane
     {
+        Lane() : block(FBLoader::BlockRecords, true) {}
         PickTrend::Judgement judgement;
-        QByteArray lines;
         std::unique_ptr<RefractorTally> tally;
+        FBPickBlock block;
     };
-    std::vector<std::unique_ptr<Slot>> perSlot(size_t(loader ? loader->slotCount() : 1));
     std::unique_ptr<RefractorTally> tally(refractor.isValid() ? new RefractorTally(refractor)
                                                               : nullptr);
+    const int lanes = FBLoader::defaultThreadCount();
+    std::vector<std::unique_ptr<Lane>> perLane(static_cast<size_t>(lanes));
+    const int window = 2 * lanes;
+    std::vector<QByteArray> lines(static_cast<size_t>(window));
     csv.write("record,offset,time,class,residual\n");
-    const auto work = [&](const FBPickBlock &block, int slot) {
-        std::unique_ptr<Slot> &mine = perSlot[size_t(slot)];
-        if (!mine) {
-            mine.reset(new Slot);
-            if (tally)
-                mine->tally.reset(new RefractorTally(tally->fresh()));
-        }
-        mine->judgement = PickTrend::Judgement();
-        mine->judgement.tally = mine->tally.get();
-        mine->lines.resize(0); // keeps its capacity
-        trend.judge(block, mine->judgement,
-                    [&](const PickTrend::Suspect &pick) { format(pick, mine->lines); });
-    };
-    const auto take = [&](const FBPickBlock &, int slot) {
-        trend.add(perSlot[size_t(slot)]->judgement);
-        csv.write(perSlot[size_t(slot)]->lines);
-    };
-    if (m_check.sequential) {
-        // The kept picks, a block at a time on this thread.
-        FBPickBlock block(FBLoader::BlockRecords, true);
-        const int stored = kept.records.size();
-        for (int first = 0; first < stored; first += FBLoader::BlockRecords) {
-            block.count = qMin(FBLoader::BlockRecords, stored - first);
-            std::copy_n(kept.offsets.constData() + first, block.count, block.offsets.get());
-            std::copy_n(kept.fbTimes.constData() + first, block.count, block.fbTimes.get());
-            std::copy_n(kept.records.constData() + first, block.count, block.records.get());
-            std::copy_n(kept.classes.constData() + first, block.count, block.classes.get());
-            work(block, 0);
-            take(block, 0);
-        }
-        header.recordCount = kept.recordCount;
-    } else {
-        loader->readBlocks(work, take);
+    OrderedPool::run(
+        details.chunkCount(), lanes, window,
+        [&](int item, int lane) {
+            std::unique_ptr<Lane> &mine = perLane[size_t(lane)];
+            if (!mine) {
+                mine.reset(new Lane);
+                if (tally)
+                    mine->tally.reset(new RefractorTally(tally->fresh()));
+                mine->judgement.tally = mine->tally.get();
+            }
+            const FBPickDetails::Chunk &chunk = details.chunk(item);
+            FBPickBlock &block = mine->block;
+            chunk.decode(block);
+            std::copy_n(correct.offsets.constData() + chunk.firstPick, chunk.count,
+                        block.offsets.get());
+            std::copy_n(correct.fbTimes.constData() + chunk.firstPick, chunk.count,
+                        block.fbTimes.get());
+            QByteArray &to = lines[size_t(item % window)];
+            to.resize(0); // keeps its capacity
+            trend.judge(block, mine->judgement,
+                        [&](const PickTrend::Suspect &pick) { format(pick, to); });
+        },
+        [&](int item) { csv.write(lines[size_t(item % window)]); });
+    for (const std::unique_ptr<Lane> &lane : perLane) {
+        if (!lane)
+            continue;
+        trend.add(lane->judgement);
+        if (tally)
+            tally->add(*lane->tally);
     }
     QByteArray buffer;
-    const qint64 zeros = loader ? loader->zeroPicks() : kept.zeroPicks;
-    trend.judgeZeroPicks(zeros, qint64(header.recordCount) - zeros,
+    trend.judgeZeroPicks(correct.zeroPicks, qint64(correct.recordCount) - correct.zeroPicks,
                          [&](const PickTrend::Suspect &pick) { format(pick, buffer); },
                          tally.get());
-    for (const std::unique_ptr<Slot> &slot : perSlot)
-        if (tally && slot && slot->tally)
-            tally->add(*slot->tally);
     csv.write(buffer);
     if (!csv.commit()) {
         figures.error = tr("cannot write %1: %2").arg(csv.fileName(), csv.errorString());

@@ -8,6 +8,7 @@
 #include <QSet>
 
 #include "CrossPlotModel.h"
+#include "FBPickDetails.h"
 #include "InputCheck.h"
 
 #include <memory>
@@ -15,10 +16,10 @@
 class PickTrend;
 class RefractorModel;
 
-// Checks, reads and draws one input of the report: the dialog's checks, one read of the file
-// that deals the Correct and the Error picks to a model each (Both is the sum of their grids),
-// the three crossplots through the window, the near-surface model, and the trend's
-// suspect list and residual histogram. Progress goes to stderr.
+// Checks, reads and draws one input of the report: the dialog's checks; one read of the file that
+// deals the Correct and the Error picks to a model each (Both is the sum of their grids) and keeps
+// the Correct picks' records and classes compactly; the three crossplots through the window; the
+// near-surface model; and the trend's suspect list and residual histogram. Progress goes to stderr.
 class FileQc
 {
     Q_DECLARE_TR_FUNCTIONS(FileQc)
@@ -52,12 +53,13 @@ private:
 
     bool check(const QString &path, FileReport &report);
     void analyse(const QString &path, int index, FileReport &report);
-    bool load(ClassModels &models, FileReport &report);
+    bool load(ClassModels &models, FBPickDetails *details, FileReport &report);
     void drawClass(std::unique_ptr<CrossPlotModel> model, const QString &path, int index,
                    const char *className, const PickTrend *trend, const RefractorModel *refractor,
                    FileReport::ClassFigures &figures, QStringList &notes);
     void judge(const QString &path, int index, FileReport &report, PickTrend &trend,
-               const RefractorModel &refractor, const FBPicks &kept);
+               const RefractorModel &refractor, const FBPicks &correct,
+               const FBPickDetails &details);
     void noteTruncation(FileReport &report);
     QString uniqueCsvName(const QString &path);
     void progress(int value);

@@ -6,7 +6,9 @@
 #include "FBRecordScanner.h"
 
 #include <QJsonValue>
+#include <memory>
 #include <utility>
+#include <vector>
 
 double CrossPlotFigures::share() const
 {
@@ -73,7 +75,7 @@ void CrossPlotModel::load(const Progress &progress)
 
 void CrossPlotModel::loadByClass(CrossPlotModel &correct, CrossPlotModel &error,
                                  const Progress &progress, const FBHeader *known,
-                                 bool keepCorrectDetails)
+                                 FBPickDetails *correctDetails)
 {
     FBPickFilter filter = FBPickFilter::of(correct.m_param);
     filter.plotAllFB = true;
@@ -87,27 +89,47 @@ void CrossPlotModel::loadByClass(CrossPlotModel &correct, CrossPlotModel &error,
     picks[1] = picks[0];
     {
         const qint64 expected = loader.recordsToRead();
-        FBPickStore store[2] = {
-            {picks[0], expected, FBLoader::MaxStoredPicks, keepCorrectDetails},
-            {picks[1], expected, FBLoader::MaxStoredPicks, false}};
-        // Each block's picks are dealt out by class into two blocks of the same size, kept
-        // across blocks: a few hundred KB, whatever the file.
-        FBPickBlock dealt[2] = {FBPickBlock(FBLoader::BlockRecords, keepCorrectDetails),
-                                FBPickBlock(FBLoader::BlockRecords, false)};
+        FBPickStore store[2] = {{picks[0], expected, FBLoader::MaxStoredPicks, false},
+                                {picks[1], expected, FBLoader::MaxStoredPicks, false}};
+        // Each block's picks are dealt out by class on the worker that scanned it, into blocks
+        // of the block's slot, with the Correct picks' details: the storing thread only copies.
+        // A few hundred KB per slot, whatever the file.
+        struct Dealt
+        {
+            Dealt() : correct(FBLoader::BlockRecords, true), error(FBLoader::BlockRecords, false) {}
+            FBPickBlock correct;
+            FBPickBlock error;
+            FBPickDetails::Chunk details;
+        };
+        std::vector<std::unique_ptr<Dealt>> perSlot(size_t(loader.slotCount()));
         const qint64 unread = loader.readBlocks(
-            [&](const FBPickBlock &block) {
-                dealt[0].count = dealt[1].count = 0;
+            [&](const FBPickBlock &block, int slot) {
+                std::unique_ptr<Dealt> &dealt = perSlot[size_t(slot)];
+                if (!dealt)
+                    dealt.reset(new Dealt);
+                FBPickBlock *to[2] = {&dealt->correct, &dealt->error};
+                to[0]->count = to[1]->count = 0;
                 for (int i = 0; i < block.count; ++i) {
-                    FBPickBlock &to = dealt[FBRecord::isErrorClass(block.classes[i])];
-                    if (to.records) {
-                        to.records[to.count] = block.records[i];
-                        to.classes[to.count] = block.classes[i];
+                    FBPickBlock &into = *to[FBRecord::isErrorClass(block.classes[i])];
+                    if (into.records) {
+                        into.records[into.count] = block.records[i];
+                        into.classes[into.count] = block.classes[i];
                     }
-                    to.offsets[to.count] = block.offsets[i];
-                    to.fbTimes[to.count++] = block.fbTimes[i];
+                    into.offsets[into.count] = block.offsets[i];
+                    into.fbTimes[into.count++] = block.fbTimes[i];
                 }
-                store[0].append(dealt[0]);
-                store[1].append(dealt[1]);
+                if (correctDetails)
+                    dealt->details.encode(dealt->correct, dealt->correct.count);
+            },
+            [&](const FBPickBlock &, int slot) {
+                Dealt &dealt = *perSlot[size_t(slot)];
+                const int before = picks[0].offsets.size();
+                store[0].append(dealt.correct);
+                store[1].append(dealt.error);
+                // Details only for the picks that found room, so that both stay the first ones.
+                dealt.details.count = qMin(dealt.details.count, picks[0].offsets.size() - before);
+                if (correctDetails && dealt.details.count > 0)
+                    correctDetails->append(dealt.details);
             },
             progress,
             [&store] {

@@ -3,6 +3,7 @@
 #include "CrossPlotParam.h"
 #include "DensityGrid.h"
 #include "FBLoader.h"
+#include "FBPickDetails.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -57,11 +58,12 @@ public:
     void load(const Progress &progress = {});
     // Reads param's file once for two crossplots of it, param's class flags aside: the Correct
     // picks go to correct, the Erroneous ones to error, each model with its own parameters.
-    // keepCorrectDetails keeps the Correct picks' records and classes too, for an input that
-    // cannot be read a second time; known is then its header, read by its check.
+    // correctDetails, when given, receives the record and class of each stored Correct pick, for
+    // readers that judge them later (a pipe cannot be read a second time); known is the header
+    // of an input that cannot be read twice, read by its check.
     static void loadByClass(CrossPlotModel &correct, CrossPlotModel &error,
                             const Progress &progress = {}, const FBHeader *known = nullptr,
-                            bool keepCorrectDetails = false);
+                            FBPickDetails *correctDetails = nullptr);
     // Picks read elsewhere from param's file with param's filter, such as one class of a load
     // that split the classes.
     void setPicks(FBPicks picks);

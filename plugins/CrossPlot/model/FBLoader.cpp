@@ -374,9 +374,10 @@ qint64 FBLoader::readBlocks(const std::function<void(const FBPickBlock &)> &take
 }
 
 qint64 FBLoader::readBlocks(const Work &work, const Work &take,
-                            const std::function<void(int)> &progress)
+                            const std::function<void(int)> &progress,
+                            const std::function<void()> &prepare)
 {
-    return read(work, take, {}, progress);
+    return read(work, take, prepare, progress);
 }
 
 int FBLoader::slotCount() const

@@ -118,7 +118,8 @@ public:
     // of the block there for take. For readers whose work per pick is worth sharing out.
     using Work = std::function<void(const FBPickBlock &, int slot)>;
     qint64 readBlocks(const Work &work, const Work &take,
-                      const std::function<void(int)> &progress = {});
+                      const std::function<void(int)> &progress = {},
+                      const std::function<void()> &prepare = {});
     int slotCount() const;
 
     // Accepted records past the end of the file in the last readBlocks.
