@@ -3,6 +3,7 @@
 #include "FBLoader.h"
 #include "FBRecordScanner.h"
 #include "MemoryAdmission.h"
+#include "ParallelShares.h"
 #include "RefractorModel.h"
 #include "RefractorTally.h"
 
@@ -25,17 +26,31 @@ qint64 PickTrend::binOf(int offset) const
     return (magnitude - m_offsetLow) / m_binWidth;
 }
 
-// Calls visit(bin, time, |offset|) for every stored pick. A pick below the window, which no load keeps,
-// is skipped rather than binned out of range. The zero picks of records past the end of the
+// Calls visit(bin, time, |offset|) for every stored pick (from first to last). A pick below the
+// window, which no load keeps, is skipped rather than binned out of range. The zero picks of records past the end of the
 // file, which may number billions, are taken as one count by the callers.
+template <typename Visit>
+void PickTrend::forEachPick(const FBPicks &picks, qint64 first, qint64 last, Visit visit) const
+{
+    const int *offsets = picks.offsets.constData();
+    const int *times = picks.fbTimes.constData();
+    for (qint64 i = first; i < last; ++i) {
+        const qint64 bin = binOf(offsets[i]);
+        if (bin >= 0)
+            visit(bin, times[i], qAbs(qint64(offsets[i])));
+    }
+}
+
 template <typename Visit> void PickTrend::forEachPick(const FBPicks &picks, Visit visit) const
 {
-    const int stored = qMin(picks.offsets.size(), picks.fbTimes.size());
-    for (int i = 0; i < stored; ++i) {
-        const qint64 bin = binOf(picks.offsets.at(i));
-        if (bin >= 0)
-            visit(bin, picks.fbTimes.at(i), qAbs(qint64(picks.offsets.at(i))));
-    }
+    forEachPick(picks, 0, qMin(picks.offsets.size(), picks.fbTimes.size()), visit);
+}
+
+// Shares of the picks for as many threads as loads take, a million picks each at least: fewer
+// are not worth a thread's start.
+int PickTrend::sharesOf(int picks)
+{
+    return qMax(1, qMin(FBLoader::defaultThreadCount(), picks / (1 << 20)));
 }
 
 bool PickTrend::fit(const FBPicks &picks)
@@ -54,18 +69,36 @@ bool PickTrend::fit(const FBPicks &picks)
     const int *times = picks.fbTimes.constData();
     const qint64 zeroBin = picks.zeroPicks > 0 ? binOf(0) : -1;
     const qint64 zeros = zeroBin >= 0 ? picks.zeroPicks : 0;
-    qint64 farthest = -1; // the largest |offset| of a pick in the window
+    struct Extent
+    {
+        qint64 farthest = -1; // the largest |offset| of a pick in the window
+        qint64 kept = 0;
+        int earliest = std::numeric_limits<int>::max();
+        int latest = std::numeric_limits<int>::min();
+    };
+    std::vector<Extent> extents(static_cast<size_t>(sharesOf(stored)));
+    runShares(stored, int(extents.size()), [&](int share, qint64 first, qint64 last) {
+        Extent extent;
+        for (qint64 i = first; i < last; ++i) {
+            const qint64 magnitude = qAbs(qint64(offsets[i]));
+            if (magnitude < m_offsetLow)
+                continue;
+            extent.farthest = qMax(extent.farthest, magnitude);
+            extent.earliest = qMin(extent.earliest, times[i]);
+            extent.latest = qMax(extent.latest, times[i]);
+            ++extent.kept;
+        }
+        extents[size_t(share)] = extent;
+    });
+    qint64 farthest = -1;
     qint64 kept = 0;
     int earliest = zeros > 0 ? 0 : std::numeric_limits<int>::max();
     int latest = zeros > 0 ? 0 : std::numeric_limits<int>::min();
-    for (int i = 0; i < stored; ++i) {
-        const qint64 magnitude = qAbs(qint64(offsets[i]));
-        if (magnitude < m_offsetLow)
-            continue;
-        farthest = qMax(farthest, magnitude);
-        earliest = qMin(earliest, times[i]);
-        latest = qMax(latest, times[i]);
-        ++kept;
+    for (const Extent &extent : extents) {
+        farthest = qMax(farthest, extent.farthest);
+        kept += extent.kept;
+        earliest = qMin(earliest, extent.earliest);
+        latest = qMax(latest, extent.latest);
     }
     const qint64 lastBin = qMax(farthest >= 0 ? binOf(int(farthest)) : -1, zeroBin);
     const qint64 correct = kept + zeros;
@@ -139,12 +172,46 @@ void PickTrend::medianByCounts(const FBPicks &picks, qint64 zeros, qint64 zeroBi
                                qint64 span)
 {
     const size_t bins = m_medians.size();
-    std::vector<quint32> counts(bins * size_t(span), 0u);
-    forEachPick(picks, [&](qint64 bin, int time, qint64 magnitude) {
-        ++counts[size_t(bin) * size_t(span) + size_t(qint64(time) - earliest)];
-        ++m_binPicks[size_t(bin)];
-        m_binOffsets[size_t(bin)] += double(magnitude);
+    const size_t cells = bins * size_t(span);
+    // Each share of the picks counts into counts of its own, added up after: the counts and
+    // the offsets' sums (whole metres, exact in a double) are the same on any number of threads.
+    // The other shares' counts are admitted, or one thread counts.
+    const int stored = qMin(picks.offsets.size(), picks.fbTimes.size());
+    int shares = sharesOf(stored);
+    MemoryAdmission::Grant grant;
+    if (!grant.extend(qint64(cells) * qint64(sizeof(quint32)) * (shares - 1)))
+        shares = 1;
+    struct Share
+    {
+        std::vector<quint32> counts;
+        std::vector<qint64> binPicks;
+        std::vector<double> binOffsets;
+    };
+    std::vector<Share> perShare(static_cast<size_t>(shares));
+    for (Share &share : perShare) {
+        share.counts.assign(cells, 0u);
+        share.binPicks.assign(bins, 0);
+        share.binOffsets.assign(bins, 0.0);
+    }
+    runShares(stored, shares, [&](int index, qint64 first, qint64 last) {
+        Share &share = perShare[size_t(index)];
+        forEachPick(picks, first, last, [&](qint64 bin, int time, qint64 magnitude) {
+            ++share.counts[size_t(bin) * size_t(span) + size_t(qint64(time) - earliest)];
+            ++share.binPicks[size_t(bin)];
+            share.binOffsets[size_t(bin)] += double(magnitude);
+        });
     });
+    std::vector<quint32> &counts = perShare.front().counts;
+    for (size_t s = 1; s < perShare.size(); ++s) {
+        for (size_t k = 0; k < cells; ++k)
+            counts[k] += perShare[s].counts[k];
+    }
+    for (const Share &share : perShare) {
+        for (size_t b = 0; b < bins; ++b) {
+            m_binPicks[b] += share.binPicks[b];
+            m_binOffsets[b] += share.binOffsets[b];
+        }
+    }
     for (size_t b = 0; b < bins; ++b) {
         const quint32 *row = counts.data() + b * size_t(span);
         const qint64 z = qint64(b) == zeroBin ? zeros : 0;
@@ -226,7 +293,8 @@ bool PickTrend::median(qint64 bin, int *time) const
     return true;
 }
 
-void PickTrend::take(int offset, int time, qint64 record, int fbClass, qint64 count,
+// Inline: the judging of a block calls it once per pick, with a count of 1.
+inline void PickTrend::take(int offset, int time, qint64 record, int fbClass, qint64 count,
                      Judgement &into, const OnSuspect &onSuspect) const
 {
     int trend = 0;

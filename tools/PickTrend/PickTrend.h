@@ -99,6 +99,9 @@ private:
     // The bin of a pick at this offset, or -1 below the window (which the loader never keeps).
     qint64 binOf(int offset) const;
     template <typename Visit> void forEachPick(const FBPicks &picks, Visit visit) const;
+    template <typename Visit>
+    void forEachPick(const FBPicks &picks, qint64 first, qint64 last, Visit visit) const;
+    static int sharesOf(int picks);
     // count picks alike at this offset and time, whose records start at record.
     void take(int offset, int time, qint64 record, int fbClass, qint64 count, Judgement &into,
               const OnSuspect &onSuspect) const;

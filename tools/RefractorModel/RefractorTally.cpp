@@ -43,32 +43,6 @@ int RefractorTally::layerOf(double x) const
     return layer;
 }
 
-void RefractorTally::add(int offset, int time, qint64 count)
-{
-    // A model without layers has nothing to count in.
-    if (m_lines.isEmpty() || count <= 0)
-        return;
-    const qint64 magnitude = qAbs(qint64(offset));
-    double model;
-    int layer;
-    if (magnitude < qint64(m_table->size())) {
-        const Metre &metre = (*m_table)[size_t(magnitude)];
-        model = metre.time;
-        layer = metre.layer;
-    } else {
-        layer = layerOf(double(magnitude));
-        const Line &line = m_lines.at(layer);
-        model = line.intercept + line.slope * double(magnitude);
-    }
-    m_layerCounts[layer] += count;
-    m_total += count;
-    const double residual = std::abs(double(time) - model);
-    if (residual < Steps * Step)
-        m_histogram[size_t(residual * (1.0 / Step))] += count;
-    else
-        m_beyond += count;
-}
-
 void RefractorTally::add(const RefractorTally &other)
 {
     for (int k = 0; k < RefractorModel::MaxLayers; ++k)

@@ -2,6 +2,7 @@
 
 #include <QVector>
 #include <QtGlobal>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -26,8 +27,33 @@ public:
     // this one's table of the model.
     RefractorTally fresh() const;
 
-    // count picks alike at this offset (either sign) and time, ms.
-    void add(int offset, int time, qint64 count = 1);
+    // count picks alike at this offset (either sign) and time, ms. Inline: it runs once per
+    // judged pick.
+    void add(int offset, int time, qint64 count = 1)
+    {
+        // A model without layers has nothing to count in.
+        if (m_lines.isEmpty() || count <= 0)
+            return;
+        const qint64 magnitude = qAbs(qint64(offset));
+        double model;
+        int layer;
+        if (magnitude < qint64(m_table->size())) {
+            const Metre &metre = (*m_table)[size_t(magnitude)];
+            model = metre.time;
+            layer = metre.layer;
+        } else {
+            layer = layerOf(double(magnitude));
+            const Line &line = m_lines.at(layer);
+            model = line.intercept + line.slope * double(magnitude);
+        }
+        m_layerCounts[layer] += count;
+        m_total += count;
+        const double residual = std::abs(double(time) - model);
+        if (residual < Steps * Step)
+            m_histogram[size_t(residual * (1.0 / Step))] += count;
+        else
+            m_beyond += count;
+    }
     // Adds what another tally of the same model counted, such as one kept per thread.
     void add(const RefractorTally &other);
 

@@ -18,12 +18,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QSaveFile>
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <limits>
 #include <new>
+#include <system_error>
+#include <thread>
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_marker.h>
@@ -148,6 +149,40 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
             report.notes << refractor.reason();
         }
     }
+    // The suspects are judged and written on other threads while this one counts the grids and
+    // draws, which need the trend only. The suspects' notes come before the drawing's.
+    QStringList suspectNotes;
+    std::unique_ptr<QFile> csv;
+    std::exception_ptr failure;
+    std::thread judging;
+    struct Joiner
+    {
+        std::thread &thread;
+        ~Joiner()
+        {
+            if (thread.joinable())
+                thread.join();
+        }
+    } joiner{judging};
+    if (m_options.trend && report.trend.error.isEmpty()) {
+        stage(tr("suspects"));
+        csv = openSuspects(path, report);
+        if (csv) {
+            report.trend.done = true;
+            const auto run = [&, picks = correct.picks()] {
+                try {
+                    judge(*csv, report.trend, suspectNotes, trend, refractor, picks, *details);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+            };
+            try {
+                judging = std::thread(run);
+            } catch (const std::system_error &) {
+                run();
+            }
+        }
+    }
     // The picks are needed no further once their grids are counted: Both is the cell-wise sum
     // of the two classes' grids, as a window over all the picks would count it.
     correct.buildGrid();
@@ -155,22 +190,26 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
     models->both->setGrid(DensityGrid::sum(correct.grid(), error.grid(), correct.offsetLow(),
                                            correct.offsetHigh()));
     error.releasePicks();
-    if (m_options.trend && report.trend.error.isEmpty()) {
-        stage(tr("suspects"));
-        judge(path, index, report, trend, refractor, correct.picks(), *details);
-    }
     correct.releasePicks();
-    details.reset();
 
     const PickTrend *shown = report.trend.done ? &trend : nullptr;
     stage(tr("drawing"));
     const RefractorModel *model = shown && refractor.isValid() ? &refractor : nullptr;
+    QStringList drawingNotes;
     drawClass(std::move(models->correct), path, index, "correct", shown, model, report.correct,
-              report.notes);
+              drawingNotes);
     drawClass(std::move(models->error), path, index, "error", nullptr, nullptr, report.error,
-              report.notes);
+              drawingNotes);
     drawClass(std::move(models->both), path, index, "both", nullptr, nullptr, report.both,
-              report.notes);
+              drawingNotes);
+    if (judging.joinable())
+        judging.join();
+    details.reset();
+    if (failure)
+        std::rethrow_exception(failure);
+    if (csv)
+        saveHistogram(path, index, report.trend, trend, suspectNotes);
+    report.notes << suspectNotes << drawingNotes;
 }
 
 // The dialog's checks and messages, and our own for what its file-name test keeps out.
@@ -315,25 +354,35 @@ void FileQc::drawClass(std::unique_ptr<CrossPlotModel> model, const QString &pat
         notes << tr("%1: %2").arg(caption, notice);
 }
 
-// Judges the stored Correct picks against the trend, with the records and classes the load kept
-// for them, and writes the suspects.
-void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend &trend,
-                   const RefractorModel &refractor, const FBPicks &correct,
-                   const FBPickDetails &details)
+// The suspect list's file, or none, with the error in the figures and the notes. It is written
+// under a temporary name and renamed when complete, but not synced to disk: a report is made
+// again in seconds, and syncing its largest file took longer than judging its picks.
+std::unique_ptr<QFile> FileQc::openSuspects(const QString &path, FileReport &report)
 {
     FileReport::TrendFigures &figures = report.trend;
     figures.csv = QStringLiteral("suspects/") + uniqueCsvName(path);
-    QSaveFile csv(m_dir.filePath(figures.csv));
-    if (!csv.open(QIODevice::WriteOnly)) {
-        figures.error = tr("cannot write %1: %2").arg(csv.fileName(), csv.errorString());
+    const QString name = m_dir.filePath(figures.csv);
+    std::unique_ptr<QFile> csv(new QFile(name + QStringLiteral(".part")));
+    if (!csv->open(QIODevice::WriteOnly)) {
+        figures.error = tr("cannot write %1: %2").arg(name, csv->errorString());
         report.notes << figures.error;
         figures.csv.clear();
-        return;
+        return nullptr;
     }
+    return csv;
+}
+
+// Judges the stored Correct picks against the trend, with the records and classes the load kept
+// for them, and writes the suspects to csv. Touches nothing of this object's but its options, so
+// that it can run beside the drawing.
+void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &notes,
+                   PickTrend &trend, const RefractorModel &refractor, const FBPicks &correct,
+                   const FBPickDetails &details) const
+{
     // Picks that memory could not keep, or keep the details of, are not judged; say how many.
     const qint64 unjudged = qint64(correct.pickCount) - correct.zeroPicks - details.pickCount();
     if (unjudged > 0)
-        report.notes << tr("suspects: %L1 Correct picks that did not fit in memory are not judged")
+        notes << tr("suspects: %L1 Correct picks that did not fit in memory are not judged")
                             .arg(unjudged);
     // The suspects of each block are formatted on the thread that judged it, and written in
     // file order: a noisy survey has suspects by the million, and their lines were most of the
@@ -402,12 +451,15 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
                          [&](const PickTrend::Suspect &pick) { format(pick, buffer); },
                          tally.get());
     csv.write(buffer);
-    if (!csv.commit()) {
-        figures.error = tr("cannot write %1: %2").arg(csv.fileName(), csv.errorString());
-        report.notes << figures.error;
+    const QString name = m_dir.filePath(figures.csv);
+    csv.close();
+    if (csv.error() != QFileDevice::NoError || (QFile::exists(name) && !QFile::remove(name)) ||
+        !csv.rename(name)) {
+        figures.error = tr("cannot write %1: %2").arg(name, csv.errorString());
+        notes << figures.error;
+        csv.remove();
     }
 
-    figures.done = true;
     figures.judgedCount = trend.judgedCount();
     figures.suspectCount = trend.suspectCount();
     figures.suspectEarly = trend.suspectEarly();
@@ -421,12 +473,17 @@ void FileQc::judge(const QString &path, int index, FileReport &report, PickTrend
         figures.lastVelocity = refractor.layers().constLast().velocity;
     }
 
+}
+
+void FileQc::saveHistogram(const QString &path, int index, FileReport::TrendFigures &figures,
+                           const PickTrend &trend, QStringList &notes)
+{
     figures.histogram = QStringLiteral("images/%1-%2-residuals.png")
                             .arg(index + 1, 3, 10, QLatin1Char('0'))
                             .arg(QFileInfo(path).fileName());
     ResidualHistogram histogram(trend, m_options.suspectMs);
     if (!histogram.save(m_dir.filePath(figures.histogram)))
-        report.notes << tr("cannot write %1").arg(m_dir.filePath(figures.histogram));
+        notes << tr("cannot write %1").arg(m_dir.filePath(figures.histogram));
 }
 
 // <file name>.csv; a second input of the same name (from another folder) gets -2, and so on.

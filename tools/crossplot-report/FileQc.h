@@ -14,6 +14,7 @@
 #include <memory>
 
 class PickTrend;
+class QFile;
 class RefractorModel;
 
 // Checks, reads and draws one input of the report: the dialog's checks; one read of the file that
@@ -57,9 +58,12 @@ private:
     void drawClass(std::unique_ptr<CrossPlotModel> model, const QString &path, int index,
                    const char *className, const PickTrend *trend, const RefractorModel *refractor,
                    FileReport::ClassFigures &figures, QStringList &notes);
-    void judge(const QString &path, int index, FileReport &report, PickTrend &trend,
-               const RefractorModel &refractor, const FBPicks &correct,
-               const FBPickDetails &details);
+    std::unique_ptr<QFile> openSuspects(const QString &path, FileReport &report);
+    void judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &notes,
+               PickTrend &trend, const RefractorModel &refractor, const FBPicks &correct,
+               const FBPickDetails &details) const;
+    void saveHistogram(const QString &path, int index, FileReport::TrendFigures &figures,
+                       const PickTrend &trend, QStringList &notes);
     void noteTruncation(FileReport &report);
     QString uniqueCsvName(const QString &path);
     void progress(int value);

@@ -2,12 +2,11 @@
 
 #include "FBLoader.h"
 #include "MemoryAdmission.h"
+#include "ParallelShares.h"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -164,25 +163,10 @@ void countInParallel(int *counts, qint64 cellCount, const Binning &binning, cons
         countRange(counts, binning, offset, time, 0, pickCount);
         return;
     }
-    std::vector<std::thread> workers;
-    std::vector<int> leftOver; // shares whose thread could not start: counted here
-    for (int t = 1; t < threads; ++t) {
-        int *mine = partial[size_t(t - 1)].get();
-        const int first = int(qint64(pickCount) * t / threads);
-        const int last = int(qint64(pickCount) * (t + 1) / threads);
-        try {
-            workers.emplace_back(
-                [=, &binning] { countRange(mine, binning, offset, time, first, last); });
-        } catch (const std::system_error &) {
-            leftOver.push_back(t);
-        }
-    }
-    countRange(counts, binning, offset, time, 0, int(qint64(pickCount) / threads));
-    for (int t : leftOver)
-        countRange(counts, binning, offset, time, int(qint64(pickCount) * t / threads),
-                   int(qint64(pickCount) * (t + 1) / threads));
-    for (std::thread &worker : workers)
-        worker.join();
+    runShares(pickCount, threads, [&](int share, qint64 first, qint64 last) {
+        countRange(share == 0 ? counts : partial[size_t(share - 1)].get(), binning, offset, time,
+                   int(first), int(last));
+    });
     for (const auto &mine : partial) {
         for (qint64 k = 0; k < cellCount; ++k)
             counts[k] += mine[size_t(k)];
