@@ -332,9 +332,53 @@ inline void PickTrend::take(int offset, int time, qint64 record, int fbClass, qi
 
 void PickTrend::judge(const FBPickBlock &block, Judgement &into, const OnSuspect &onSuspect) const
 {
-    for (int i = 0; i < block.count; ++i)
-        take(block.offsets[i], block.fbTimes[i], block.records[i], block.classes[i], 1, into,
-             onSuspect);
+    // take() for one pick within the per-metre medians, written out with the counts in locals
+    // and the histograms' storage taken once: through into, every count was stored and loaded
+    // again for each pick, as the histograms' counts might have been the same memory. Picks
+    // beyond the medians go through take().
+    qint64 *const spread = into.spread.data();
+    qint64 *const histogram = into.histogram.data();
+    const int *const medianAt = m_medianAt.data();
+    const qint64 metres = qint64(m_medianAt.size());
+    qint64 judged = 0, early = 0, late = 0, below = 0, above = 0, beyond = 0;
+    for (int i = 0; i < block.count; ++i) {
+        const int offset = block.offsets[i];
+        const int time = block.fbTimes[i];
+        const qint64 metre = qAbs(qint64(offset)) - m_offsetLow;
+        if (metre < 0 || metre >= metres) {
+            take(offset, time, block.records[i], block.classes[i], 1, into, onSuspect);
+            continue;
+        }
+        const int trend = medianAt[metre];
+        if (trend == NotJudged)
+            continue;
+        ++judged;
+        const qint64 residual = qint64(time) - trend;
+        const qint64 magnitude = qAbs(residual);
+        if (magnitude < SpreadCells)
+            ++spread[magnitude];
+        else
+            ++beyond;
+        if (into.tally)
+            into.tally->add(offset, time);
+        if (residual < HistogramLow)
+            ++below;
+        else if (residual >= HistogramHigh)
+            ++above;
+        else
+            ++histogram[(residual - HistogramLow) / HistogramBin];
+        if (magnitude <= m_suspectMs)
+            continue;
+        ++(residual < 0 ? early : late);
+        if (onSuspect)
+            onSuspect(Suspect{block.records[i], offset, time, block.classes[i], residual});
+    }
+    into.judged += judged;
+    into.early += early;
+    into.late += late;
+    into.below += below;
+    into.above += above;
+    into.spreadBeyond += beyond;
 }
 
 void PickTrend::add(const Judgement &judgement)
