@@ -22,6 +22,7 @@
 #include <charconv>
 #include <cstdio>
 #include <limits>
+#include <future>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -145,15 +146,18 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
         if (!trend.fit(correct.picks())) {
             report.trend.error = trend.error();
             report.notes << tr("no trend: %1").arg(trend.error());
-        } else if (!trend.fitRefractor(refractor)) {
-            report.notes << refractor.reason();
         }
     }
-    // The suspects are judged and written on other threads while this one counts the grids and
-    // draws, which need the trend only. The suspects' notes come before the drawing's.
+    // The near-surface model is fitted, and the suspects are judged and written, on other
+    // threads while this one counts the grids; the drawing waits for the model only. The
+    // suspects' notes come after the model's and before the drawing's.
     QStringList suspectNotes;
     std::unique_ptr<QFile> csv;
+    std::exception_ptr modelFailure; // set before the model is told fitted, failure after
     std::exception_ptr failure;
+    const bool trended = m_options.trend && report.trend.error.isEmpty();
+    bool fitted = false;
+    std::promise<void> modelled;
     std::thread judging;
     struct Joiner
     {
@@ -164,24 +168,32 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
                 thread.join();
         }
     } joiner{judging};
-    if (m_options.trend && report.trend.error.isEmpty()) {
+    if (trended) {
         stage(tr("suspects"));
         csv = openSuspects(path, report);
-        if (csv) {
-            report.trend.done = true;
-            const auto run = [&, picks = correct.picks()] {
-                try {
-                    judge(*csv, report.trend, suspectNotes, trend, refractor, picks, *details);
-                } catch (...) {
-                    failure = std::current_exception();
-                }
-            };
+        report.trend.done = bool(csv);
+        const auto run = [&, picks = correct.picks(), judged = bool(csv)] {
             try {
-                judging = std::thread(run);
-            } catch (const std::system_error &) {
-                run();
+                fitted = trend.fitRefractor(refractor);
+            } catch (...) {
+                modelFailure = std::current_exception();
             }
+            modelled.set_value();
+            if (modelFailure || !judged)
+                return;
+            try {
+                judge(*csv, report.trend, suspectNotes, trend, refractor, picks, *details);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        };
+        try {
+            judging = std::thread(run);
+        } catch (const std::system_error &) {
+            run();
         }
+    } else {
+        modelled.set_value();
     }
     // The picks are needed no further once their grids are counted: Both is the cell-wise sum
     // of the two classes' grids, as a window over all the picks would count it.
@@ -191,6 +203,12 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
                                            correct.offsetHigh()));
     error.releasePicks();
     correct.releasePicks();
+
+    modelled.get_future().wait();
+    if (modelFailure)
+        std::rethrow_exception(modelFailure);
+    if (trended && !fitted)
+        report.notes << refractor.reason();
 
     const PickTrend *shown = report.trend.done ? &trend : nullptr;
     stage(tr("drawing"));
