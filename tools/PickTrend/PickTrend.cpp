@@ -332,6 +332,14 @@ inline void PickTrend::take(int offset, int time, qint64 record, int fbClass, qi
 
 void PickTrend::judge(const FBPickBlock &block, Judgement &into, const OnSuspect &onSuspect) const
 {
+    judge(block.offsets.get(), block.fbTimes.get(), block.records.get(), block.classes.get(),
+          block.count, into, onSuspect);
+}
+
+void PickTrend::judge(const int *offsets, const int *fbTimes, const int *records,
+                      const int *classes, int count, Judgement &into,
+                      const OnSuspect &onSuspect) const
+{
     // take() for one pick within the per-metre medians, written out with the counts in locals
     // and the histograms' storage taken once: through into, every count was stored and loaded
     // again for each pick, as the histograms' counts might have been the same memory. Picks
@@ -341,12 +349,12 @@ void PickTrend::judge(const FBPickBlock &block, Judgement &into, const OnSuspect
     const int *const medianAt = m_medianAt.data();
     const qint64 metres = qint64(m_medianAt.size());
     qint64 judged = 0, early = 0, late = 0, below = 0, above = 0, beyond = 0;
-    for (int i = 0; i < block.count; ++i) {
-        const int offset = block.offsets[i];
-        const int time = block.fbTimes[i];
+    for (int i = 0; i < count; ++i) {
+        const int offset = offsets[i];
+        const int time = fbTimes[i];
         const qint64 metre = qAbs(qint64(offset)) - m_offsetLow;
         if (metre < 0 || metre >= metres) {
-            take(offset, time, block.records[i], block.classes[i], 1, into, onSuspect);
+            take(offset, time, records[i], classes[i], 1, into, onSuspect);
             continue;
         }
         const int trend = medianAt[metre];
@@ -371,7 +379,7 @@ void PickTrend::judge(const FBPickBlock &block, Judgement &into, const OnSuspect
             continue;
         ++(residual < 0 ? early : late);
         if (onSuspect)
-            onSuspect(Suspect{block.records[i], offset, time, block.classes[i], residual});
+            onSuspect(Suspect{records[i], offset, time, classes[i], residual});
     }
     into.judged += judged;
     into.early += early;

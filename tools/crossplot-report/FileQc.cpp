@@ -447,13 +447,11 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
             const FBPickDetails::Chunk &chunk = details.chunk(item);
             FBPickBlock &block = mine->block;
             chunk.decode(block);
-            std::copy_n(correct.offsets.constData() + chunk.firstPick, chunk.count,
-                        block.offsets.get());
-            std::copy_n(correct.fbTimes.constData() + chunk.firstPick, chunk.count,
-                        block.fbTimes.get());
             QByteArray &to = lines[size_t(item % window)];
             to.resize(0); // keeps its capacity
-            trend.judge(block, mine->judgement,
+            trend.judge(correct.offsets.constData() + chunk.firstPick,
+                        correct.fbTimes.constData() + chunk.firstPick, block.records.get(),
+                        block.classes.get(), chunk.count, mine->judgement,
                         [&](const PickTrend::Suspect &pick) { format(pick, to); });
         },
         [&](int item) { csv.write(lines[size_t(item % window)]); });

@@ -14,7 +14,8 @@ constexpr qint64 SliceBytes = 64 << 20;
 // eighth, up to 16 MiB (the counts and matrix of a 12 km by 4 s window at 4 m cells). Picks that
 // took it all would leave nothing drawn.
 constexpr qint64 KeepBackBytes = 16 << 20;
-// Pages are faulted in this far ahead of the stored picks, one huge page per vector at a time.
+// Pages are faulted in up to this far ahead of the stored picks, one huge page per vector at a
+// time.
 constexpr qint64 LeadPicks = 4 << 20;
 constexpr qint64 PreparePicks = (2 << 20) / qint64(sizeof(int));
 
@@ -102,7 +103,10 @@ void FBPickStore::append(const FBPickBlock &block)
         }
     }
     dropped += block.count - stored;
-    preparable = qMin<qint64>(admitted, qint64(size) + stored + LeadPicks);
+    // The lead grows with the picks stored, so that a store that gets few picks, such as the
+    // Error picks of a file read for both classes, has few pages faulted in for nothing.
+    const qint64 held = qint64(size) + qMax(stored, 0);
+    preparable = qMin<qint64>(admitted, held + qBound(PreparePicks, held, LeadPicks));
 }
 
 void FBPickStore::prepareAhead()
