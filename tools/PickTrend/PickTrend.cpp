@@ -332,14 +332,21 @@ inline void PickTrend::take(int offset, int time, qint64 record, int fbClass, qi
 
 void PickTrend::judge(const FBPickBlock &block, Judgement &into, const OnSuspect &onSuspect) const
 {
+    std::vector<Suspect> suspects;
     judge(block.offsets.get(), block.fbTimes.get(), block.records.get(), block.classes.get(),
-          block.count, into, onSuspect);
+          block.count, into, onSuspect ? &suspects : nullptr);
+    for (const Suspect &suspect : suspects)
+        onSuspect(suspect);
 }
 
 void PickTrend::judge(const int *offsets, const int *fbTimes, const int *records,
                       const int *classes, int count, Judgement &into,
-                      const OnSuspect &onSuspect) const
+                      std::vector<Suspect> *suspects) const
 {
+    const OnSuspect keep = [suspects](const Suspect &suspect) {
+        if (suspects)
+            suspects->push_back(suspect);
+    };
     // take() for one pick within the per-metre medians, written out with the counts in locals
     // and the histograms' storage taken once: through into, every count was stored and loaded
     // again for each pick, as the histograms' counts might have been the same memory. Picks
@@ -354,7 +361,7 @@ void PickTrend::judge(const int *offsets, const int *fbTimes, const int *records
         const int time = fbTimes[i];
         const qint64 metre = qAbs(qint64(offset)) - m_offsetLow;
         if (metre < 0 || metre >= metres) {
-            take(offset, time, records[i], classes[i], 1, into, onSuspect);
+            take(offset, time, records[i], classes[i], 1, into, keep);
             continue;
         }
         const int trend = medianAt[metre];
@@ -378,8 +385,8 @@ void PickTrend::judge(const int *offsets, const int *fbTimes, const int *records
         if (magnitude <= m_suspectMs)
             continue;
         ++(residual < 0 ? early : late);
-        if (onSuspect)
-            onSuspect(Suspect{records[i], offset, time, classes[i], residual});
+        if (suspects)
+            suspects->push_back(Suspect{records[i], offset, time, classes[i], residual});
     }
     into.judged += judged;
     into.early += early;

@@ -64,9 +64,9 @@ public:
         RefractorTally *tally = nullptr;
     };
     void judge(const FBPickBlock &block, Judgement &into, const OnSuspect &onSuspect) const;
-    // The same for count picks in arrays of their own.
+    // The same for count picks in arrays of their own, the suspects appended to suspects.
     void judge(const int *offsets, const int *fbTimes, const int *records, const int *classes,
-               int count, Judgement &into, const OnSuspect &onSuspect) const;
+               int count, Judgement &into, std::vector<Suspect> *suspects) const;
     void add(const Judgement &judgement);
 
     QString error() const { return m_error; }

@@ -406,17 +406,16 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
     // file order: a noisy survey has suspects by the million, and their lines were most of the
     // trend's time. A window slot holds one block's lines at most.
     constexpr int LineMax = 5 * 21;
-    const auto format = [](const PickTrend::Suspect &pick, QByteArray &to) {
-        char line[LineMax];
-        char *end = line;
+    const auto format = [](const PickTrend::Suspect &pick, char *to) {
+        char *const end = to + LineMax;
         for (const qint64 value :
              {qint64(pick.record), qint64(pick.offset), qint64(pick.time), qint64(pick.fbClass)}) {
-            end = std::to_chars(end, line + LineMax, value).ptr;
-            *end++ = ',';
+            to = std::to_chars(to, end, value).ptr;
+            *to++ = ',';
         }
-        end = std::to_chars(end, line + LineMax, pick.residual).ptr;
-        *end++ = '\n';
-        to.append(line, int(end - line));
+        to = std::to_chars(to, end, pick.residual).ptr;
+        *to++ = '\n';
+        return to;
     };
     // A lane's judgement and tally count on across the blocks it judges, and are added up at the
     // end; each lane on a cache line of its own, as they count pick by pick.
@@ -426,6 +425,7 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
         PickTrend::Judgement judgement;
         std::unique_ptr<RefractorTally> tally;
         FBPickBlock block;
+        std::vector<PickTrend::Suspect> suspects;
     };
     std::unique_ptr<RefractorTally> tally(refractor.isValid() ? new RefractorTally(refractor)
                                                               : nullptr);
@@ -447,12 +447,16 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
             const FBPickDetails::Chunk &chunk = details.chunk(item);
             FBPickBlock &block = mine->block;
             chunk.decode(block);
-            QByteArray &to = lines[size_t(item % window)];
-            to.resize(0); // keeps its capacity
+            mine->suspects.clear();
             trend.judge(correct.offsets.constData() + chunk.firstPick,
                         correct.fbTimes.constData() + chunk.firstPick, block.records.get(),
-                        block.classes.get(), chunk.count, mine->judgement,
-                        [&](const PickTrend::Suspect &pick) { format(pick, to); });
+                        block.classes.get(), chunk.count, mine->judgement, &mine->suspects);
+            QByteArray &to = lines[size_t(item % window)];
+            to.resize(int(mine->suspects.size()) * LineMax); // within the capacity it keeps
+            char *end = to.data();
+            for (const PickTrend::Suspect &pick : mine->suspects)
+                end = format(pick, end);
+            to.resize(int(end - to.constData()));
         },
         [&](int item) { csv.write(lines[size_t(item % window)]); });
     for (const std::unique_ptr<Lane> &lane : perLane) {
@@ -464,7 +468,10 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
     }
     QByteArray buffer;
     trend.judgeZeroPicks(correct.zeroPicks, qint64(correct.recordCount) - correct.zeroPicks,
-                         [&](const PickTrend::Suspect &pick) { format(pick, buffer); },
+                         [&](const PickTrend::Suspect &pick) {
+                             char line[LineMax];
+                             buffer.append(line, int(format(pick, line) - line));
+                         },
                          tally.get());
     csv.write(buffer);
     const QString name = m_dir.filePath(figures.csv);
