@@ -79,7 +79,8 @@ void CrossPlotModel::loadByClass(CrossPlotModel &correct, CrossPlotModel &error,
 {
     FBPickFilter filter = FBPickFilter::of(correct.m_param);
     filter.plotAllFB = true;
-    filter.keepDetails = true; // for the classes; records come along in each block only
+    filter.splitClasses = true;
+    filter.keepDetails = correctDetails != nullptr;
     FBLoader loader(correct.m_param.fbName, filter);
     FBPicks picks[2];
     if (known)
@@ -91,45 +92,24 @@ void CrossPlotModel::loadByClass(CrossPlotModel &correct, CrossPlotModel &error,
         const qint64 expected = loader.recordsToRead();
         FBPickStore store[2] = {{picks[0], expected, FBLoader::MaxStoredPicks, false},
                                 {picks[1], expected, FBLoader::MaxStoredPicks, false}};
-        // Each block's picks are dealt out by class on the worker that scanned it, into blocks
-        // of the block's slot, with the Correct picks' details: the storing thread only copies.
-        // A few hundred KB per slot, whatever the file.
-        struct Dealt
-        {
-            Dealt() : correct(FBLoader::BlockRecords, true), error(FBLoader::BlockRecords, false) {}
-            FBPickBlock correct;
-            FBPickBlock error;
-            FBPickDetails::Chunk details;
-        };
-        std::vector<std::unique_ptr<Dealt>> perSlot(size_t(loader.slotCount()));
+        // The scan deals each block's picks by class; the Correct picks' details are encoded on
+        // the worker that scanned them, into the block's slot, so that the storing thread only
+        // copies.
+        std::vector<FBPickDetails::Chunk> perSlot(static_cast<size_t>(loader.slotCount()));
         const qint64 unread = loader.readBlocks(
             [&](const FBPickBlock &block, int slot) {
-                std::unique_ptr<Dealt> &dealt = perSlot[size_t(slot)];
-                if (!dealt)
-                    dealt.reset(new Dealt);
-                FBPickBlock *to[2] = {&dealt->correct, &dealt->error};
-                to[0]->count = to[1]->count = 0;
-                for (int i = 0; i < block.count; ++i) {
-                    FBPickBlock &into = *to[FBRecord::isErrorClass(block.classes[i])];
-                    if (into.records) {
-                        into.records[into.count] = block.records[i];
-                        into.classes[into.count] = block.classes[i];
-                    }
-                    into.offsets[into.count] = block.offsets[i];
-                    into.fbTimes[into.count++] = block.fbTimes[i];
-                }
                 if (correctDetails)
-                    dealt->details.encode(dealt->correct, dealt->correct.count);
+                    perSlot[size_t(slot)].encode(block, block.count);
             },
-            [&](const FBPickBlock &, int slot) {
-                Dealt &dealt = *perSlot[size_t(slot)];
+            [&](const FBPickBlock &block, int slot) {
                 const int before = picks[0].offsets.size();
-                store[0].append(dealt.correct);
-                store[1].append(dealt.error);
+                store[0].append(block);
+                store[1].append(*block.errors);
                 // Details only for the picks that found room, so that both stay the first ones.
-                dealt.details.count = qMin(dealt.details.count, picks[0].offsets.size() - before);
-                if (correctDetails && dealt.details.count > 0)
-                    correctDetails->append(dealt.details);
+                FBPickDetails::Chunk &details = perSlot[size_t(slot)];
+                details.count = qMin(details.count, picks[0].offsets.size() - before);
+                if (correctDetails && details.count > 0)
+                    correctDetails->append(details);
             },
             progress,
             [&store] {

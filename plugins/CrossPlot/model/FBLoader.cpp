@@ -68,26 +68,28 @@ struct Block
 {
     static constexpr int PieceRecords = 1536; // 129 KB
 
-    Block(int records, bool details)
+    Block(int records, const FBPickFilter &filter)
         : bytes(new char[size_t(qMin(records, PieceRecords)) * FBRecord::Size]),
-          picks(records, details)
+          picks(records, filter.keepDetails, filter.splitClasses)
     {
     }
 
     // What one block holds: its piece buffer and its picks.
-    static qint64 bytesFor(int records, bool details)
+    static qint64 bytesFor(int records, const FBPickFilter &filter)
     {
         return qint64(qMin(records, PieceRecords)) * FBRecord::Size +
-               qint64(records) * (details ? 4 : 2) * qint64(sizeof(int));
+               qint64(records) * ((filter.keepDetails ? 4 : 2) + (filter.splitClasses ? 2 : 0)) *
+                   qint64(sizeof(int));
     }
 
     // A block, or null when its memory cannot be had (or a test says so).
-    static std::unique_ptr<Block> make(int records, bool details, std::atomic<int> &buffersLeft)
+    static std::unique_ptr<Block> make(int records, const FBPickFilter &filter,
+                                       std::atomic<int> &buffersLeft)
     {
         if (buffersLeft.fetch_sub(1) <= 0)
             return nullptr;
         try {
-            return std::unique_ptr<Block>(new Block(records, details));
+            return std::unique_ptr<Block>(new Block(records, filter));
         } catch (const std::bad_alloc &) {
             return nullptr;
         }
@@ -99,6 +101,8 @@ struct Block
     {
         records = count;
         picks.count = 0;
+        if (picks.errors)
+            picks.errors->count = 0;
         for (int done = 0; done < count;) {
             const int piece = qMin(count - done, PieceRecords);
             const int present = reader.read(first + done, piece, bytes.get());
@@ -418,11 +422,10 @@ qint64 FBLoader::read(const Work &work, const Work &take, const std::function<vo
     ProgressTicker ticker(announced, progress);
     const int blockRecords = int(qMin<qint64>(d->blockRecords, qMax<qint64>(1, onFile)));
     const qint64 blocks = (onFile + blockRecords - 1) / blockRecords;
-    const bool details = d->filter.keepDetails;
     // Two buffers per worker, as many as the memory admits (they grow with the thread count: 256
     // workers would take over 300 MB); one buffer, about 0.6 MB, is taken without asking, as the
     // smallest load needs it.
-    const qint64 bufferBytes = Block::bytesFor(blockRecords, details);
+    const qint64 bufferBytes = Block::bytesFor(blockRecords, d->filter);
     int workers = d->threads == 1 || blocks <= 1 || scanner.acceptsNothing() ||
                           d->reader.isSequential()
                       ? 0
@@ -436,7 +439,7 @@ qint64 FBLoader::read(const Work &work, const Work &take, const std::function<vo
     std::atomic<int> buffersLeft{faults().buffers};
     std::vector<std::unique_ptr<Block>> buffers;
     for (int k = 0; k < qMax(1, 2 * workers) && !scanner.acceptsNothing(); ++k) {
-        std::unique_ptr<Block> block = Block::make(blockRecords, details, buffersLeft);
+        std::unique_ptr<Block> block = Block::make(blockRecords, d->filter, buffersLeft);
         if (!block)
             break;
         buffers.push_back(std::move(block));

@@ -22,6 +22,9 @@ struct FBPickFilter
     bool plotAllFB = false;
     // Also fill FBPicks::records and FBPicks::classes.
     bool keepDetails = false;
+    // With plotAllFB: hand each block's Erroneous picks over apart from its Correct ones (see
+    // FBPickBlock::errors), for readers that keep the classes apart.
+    bool splitClasses = false;
 
     // The filter of a crossplot's parameters, as its window loads them.
     static FBPickFilter of(const CrossPlotParam &param)

@@ -20,15 +20,16 @@ inline int truncatedTime(float time)
 
 } // namespace
 
-FBPickBlock::FBPickBlock(int capacity, bool details)
+FBPickBlock::FBPickBlock(int capacity, bool details, bool split)
     : offsets(new int[size_t(capacity)]), fbTimes(new int[size_t(capacity)]),
       records(details ? new int[size_t(capacity)] : nullptr),
-      classes(details ? new int[size_t(capacity)] : nullptr)
+      classes(details ? new int[size_t(capacity)] : nullptr),
+      errors(split ? new FBPickBlock(capacity, false) : nullptr)
 {
 }
 
 FBRecordScanner::FBRecordScanner(int offsetLow, int offsetHigh, const FBPickFilter &filter)
-    : details(filter.keepDetails)
+    : details(filter.keepDetails), split(filter.splitClasses)
 {
     const qint64 low = qMax(0, offsetLow);
     windowLow = quint32(low);
@@ -55,7 +56,7 @@ bool FBRecordScanner::acceptsZeroRecord() const
     return inWindow(0) && (rule == ClassRule::All || rule == ClassRule::Correct);
 }
 
-template <FBRecordScanner::ClassRule Rule, bool Details>
+template <FBRecordScanner::ClassRule Rule, bool Details, bool Split>
 void FBRecordScanner::scanWith(const char *records, int count, qint64 first, FBPickBlock &out) const
 {
     int kept = out.count;
@@ -68,6 +69,12 @@ void FBRecordScanner::scanWith(const char *records, int count, qint64 first, FBP
         if ((Rule == ClassRule::Correct && FBRecord::isErrorClass(fbClass)) ||
             (Rule == ClassRule::Error && !FBRecord::isErrorClass(fbClass)))
             continue;
+        if (Split && FBRecord::isErrorClass(fbClass)) {
+            FBPickBlock &errors = *out.errors;
+            errors.offsets[errors.count] = offset;
+            errors.fbTimes[errors.count++] = truncatedTime(FBRecord::fbTime(record));
+            continue;
+        }
         out.offsets[kept] = offset;
         out.fbTimes[kept] = truncatedTime(FBRecord::fbTime(record));
         if (Details) {
@@ -83,6 +90,9 @@ void FBRecordScanner::scan(const char *records, int count, qint64 first, FBPickB
 {
     switch (rule) {
     case ClassRule::All:
+        if (split && out.errors)
+            return details ? scanWith<ClassRule::All, true, true>(records, count, first, out)
+                           : scanWith<ClassRule::All, false, true>(records, count, first, out);
         return details ? scanWith<ClassRule::All, true>(records, count, first, out)
                        : scanWith<ClassRule::All, false>(records, count, first, out);
     case ClassRule::Correct:

@@ -5,16 +5,18 @@
 #include <memory>
 
 // The accepted picks of one block of records, in file order; the detail arrays are filled only
-// when the filter keeps details.
+// when the filter keeps details. A filter that splits the classes puts the Erroneous picks in
+// errors (without details) and the Correct ones here.
 struct FBPickBlock
 {
-    explicit FBPickBlock(int capacity, bool details);
+    explicit FBPickBlock(int capacity, bool details, bool split = false);
 
     int count = 0;
     std::unique_ptr<int[]> offsets;
     std::unique_ptr<int[]> fbTimes;
     std::unique_ptr<int[]> records;
     std::unique_ptr<int[]> classes;
+    std::unique_ptr<FBPickBlock> errors;
 };
 
 // Decides which records are accepted picks: |offset| inside offsetLow..offsetHigh (upper end
@@ -36,7 +38,7 @@ public:
 
 private:
     enum class ClassRule { None, Correct, Error, All };
-    template <ClassRule Rule, bool Details>
+    template <ClassRule Rule, bool Details, bool Split = false>
     void scanWith(const char *records, int count, qint64 first, FBPickBlock &out) const;
     bool inWindow(qint32 offset) const;
 
@@ -46,4 +48,5 @@ private:
     quint32 windowSpan = 0;
     ClassRule rule = ClassRule::None;
     bool details = false;
+    bool split = false;
 };
