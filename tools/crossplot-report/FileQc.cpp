@@ -8,6 +8,7 @@
 #include "FBRecordScanner.h"
 #include "InputCheck.h"
 #include "OrderedPool.h"
+#include "ParallelShares.h"
 #include "PickTrend.h"
 #include "PngFile.h"
 #include "RefractorModel.h"
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <limits>
@@ -308,9 +310,18 @@ bool FileQc::load(ClassModels &models, FBPickDetails *details, FileReport &repor
     }
 
     qint64 wild = 0;
-    for (const CrossPlotModel *model : {models.correct.get(), models.error.get()})
-        for (const int time : model->picks().fbTimes)
-            wild += time < -WildTimeMs || time > WildTimeMs;
+    for (const CrossPlotModel *model : {models.correct.get(), models.error.get()}) {
+        const QVector<int> &times = model->picks().fbTimes;
+        std::atomic<qint64> found{0};
+        runShares(times.size(), FBLoader::defaultThreadCount(),
+                  [&](int, qint64 first, qint64 last) {
+                      qint64 mine = 0;
+                      for (qint64 i = first; i < last; ++i)
+                          mine += times[int(i)] < -WildTimeMs || times[int(i)] > WildTimeMs;
+                      found += mine;
+                  });
+        wild += found;
+    }
     if (wild > 0)
         report.notes
             << tr("wild times: %L1 picks lie beyond \u00b1%L2 ms").arg(wild).arg(WildTimeMs);
