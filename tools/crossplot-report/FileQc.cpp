@@ -7,6 +7,7 @@
 #include "FBRecord.h"
 #include "FBRecordScanner.h"
 #include "InputCheck.h"
+#include "MemoryAdmission.h"
 #include "OrderedPool.h"
 #include "ParallelShares.h"
 #include "PickTrend.h"
@@ -256,8 +257,10 @@ void FileQc::analyse(const QString &path, int index, FileReport &report)
     if (judging.joinable())
         judging.join();
     details.reset();
-    if (failure)
+    if (failure) {
+        csv->remove();
         std::rethrow_exception(failure);
+    }
     if (csv)
         saveHistogram(path, index, report.trend, trend, suspectNotes);
     report.notes << suspectNotes << drawingNotes;
@@ -465,7 +468,7 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
     // end; each lane on a cache line of its own, as they count pick by pick.
     struct alignas(64) Lane
     {
-        Lane() : block(FBLoader::BlockRecords, true) {}
+        explicit Lane(int picks) : block(picks, true) {}
         PickTrend::Judgement judgement;
         std::unique_ptr<RefractorTally> tally;
         FBPickBlock block;
@@ -473,7 +476,19 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
     };
     std::unique_ptr<RefractorTally> tally(refractor.isValid() ? new RefractorTally(refractor)
                                                               : nullptr);
-    const int lanes = FBLoader::defaultThreadCount();
+    // As many lanes as the load has threads, and as memory admits: each holds a block's details,
+    // suspects and lines, and its tally.
+    int largest = 0;
+    for (int k = 0; k < details.chunkCount(); ++k)
+        largest = qMax(largest, details.chunk(k).count);
+    const qint64 laneBytes = qint64(largest) * (2 * qint64(sizeof(int)) +
+                                               qint64(sizeof(PickTrend::Suspect)) + 2 * LineMax) +
+                             RefractorTally::Steps * qint64(sizeof(qint64));
+    MemoryAdmission::Grant lanesGrant;
+    int lanes = qBound(1, qMin(FBLoader::defaultThreadCount(), details.chunkCount()),
+                       int(qMin<qint64>(256, MemoryAdmission::available() / laneBytes / 2)));
+    while (lanes > 1 && !lanesGrant.extend(lanes * laneBytes))
+        lanes /= 2;
     std::vector<std::unique_ptr<Lane>> perLane(static_cast<size_t>(lanes));
     const int window = 2 * lanes;
     std::vector<QByteArray> lines(static_cast<size_t>(window));
@@ -483,7 +498,7 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
         [&](int item, int lane) {
             std::unique_ptr<Lane> &mine = perLane[size_t(lane)];
             if (!mine) {
-                mine.reset(new Lane);
+                mine.reset(new Lane(largest));
                 if (tally)
                     mine->tally.reset(new RefractorTally(tally->fresh()));
                 mine->judgement.tally = mine->tally.get();
