@@ -1,6 +1,7 @@
 #!/bin/bash
 # Runs the whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer (gcc), the
-# loader's and the grid's tests under ThreadSanitizer at 1, 2 and 4 load threads, then fuzzes
+# loader's, the grid's and the pick details' tests and one report of 3,000,000 records under
+# ThreadSanitizer at 1, 2 and 4 load threads, then fuzzes
 # the FB data path with libFuzzer (clang) from the seed corpus for FUZZ_SECONDS.
 # Any sanitizer report, failed test or fuzzer finding makes the script exit non-zero.
 #
@@ -31,19 +32,25 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan-suppressions.txt:print_suppressions=0"
 (cd "$sanitize_dir" && ctest --output-on-failure -j "$jobs")
 
-echo "== Loader and grid tests under ThreadSanitizer ($tsan_dir)"
-# Only the targets whose threads are checked: the loader's and the grid's tests. Qt itself is
-# not instrumented, so reports inside its libraries are suppressed, and nothing else.
+echo "== Loader, grid and report under ThreadSanitizer ($tsan_dir)"
+# Only the targets whose threads are checked: the loader's, the grid's and the pick details'
+# tests, and a report on a file large enough for its trend to be fitted and its suspects judged
+# on several threads. Qt itself is not instrumented, so reports inside its libraries are
+# suppressed, and nothing else.
 cmake -S "$root" -B "$tsan_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=g++ -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
     -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread "${launcher[@]}"
-cmake --build "$tsan_dir" -j "$jobs" --target tst_FBLoader tst_DensityGrid
+cmake --build "$tsan_dir" -j "$jobs" --target tst_FBLoader tst_DensityGrid tst_FBPickDetails \
+    crossplot-report fbgen
+tsan_options="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan-suppressions.txt"
+"$tsan_dir/bin/fbgen" -q -n 3000000 -s 3 "$tsan_dir/report.fb"
 for threads in 1 2 4; do
-    for test in tst_FBLoader tst_DensityGrid; do
+    for test in tst_FBLoader tst_DensityGrid tst_FBPickDetails crossplot-report; do
         echo "-- $test at CROSSPLOT_LOAD_THREADS=$threads"
-        CROSSPLOT_LOAD_THREADS=$threads QT_QPA_PLATFORM=offscreen \
-            TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan-suppressions.txt" \
-            "$tsan_dir/bin/$test"
+        arguments=()
+        [[ $test == crossplot-report ]] && arguments=(-o "$tsan_dir/report" "$tsan_dir/report.fb")
+        CROSSPLOT_LOAD_THREADS=$threads QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="$tsan_options" \
+            "$tsan_dir/bin/$test" "${arguments[@]}"
     done
 done
 
