@@ -24,8 +24,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <future>
+#include <limits>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -511,7 +511,7 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
                         correct.fbTimes.constData() + chunk.firstPick, block.records.get(),
                         block.classes.get(), chunk.count, mine->judgement, &mine->suspects);
             QByteArray &to = lines[size_t(item % window)];
-            to.resize(int(mine->suspects.size()) * LineMax); // within the capacity it keeps
+            to.resize(int(mine->suspects.size()) * LineMax); // grows to one block's lines at most
             char *end = to.data();
             for (const PickTrend::Suspect &pick : mine->suspects)
                 end = format(pick, end);
