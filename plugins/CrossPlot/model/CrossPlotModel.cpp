@@ -90,6 +90,8 @@ void CrossPlotModel::loadByClass(CrossPlotModel &correct, CrossPlotModel &error,
     picks[1] = picks[0];
     {
         const qint64 expected = loader.recordsToRead();
+        if (correctDetails)
+            correctDetails->reserve(expected);
         FBPickStore store[2] = {{picks[0], expected, FBLoader::MaxStoredPicks, false},
                                 {picks[1], expected, FBLoader::MaxStoredPicks, false}};
         // The scan deals each block's picks by class; the Correct picks' details are encoded on
@@ -102,14 +104,15 @@ void CrossPlotModel::loadByClass(CrossPlotModel &correct, CrossPlotModel &error,
                     perSlot[size_t(slot)].encode(block, block.count);
             },
             [&](const FBPickBlock &block, int slot) {
-                const int before = picks[0].offsets.size();
+                // The details' memory is asked for first (reserve() above): an eighth of what
+                // the picks take, and picks without them would not be judged. They are kept for
+                // the picks that then find room, so that both stay the first ones.
+                if (correctDetails && block.count > 0)
+                    correctDetails->append(perSlot[size_t(slot)]);
                 store[0].append(block);
                 store[1].append(*block.errors);
-                // Details only for the picks that found room, so that both stay the first ones.
-                FBPickDetails::Chunk &details = perSlot[size_t(slot)];
-                details.count = qMin(details.count, picks[0].offsets.size() - before);
-                if (correctDetails && details.count > 0)
-                    correctDetails->append(details);
+                if (correctDetails)
+                    correctDetails->truncate(picks[0].offsets.size());
             },
             progress,
             [&store] {

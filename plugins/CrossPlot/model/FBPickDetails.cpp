@@ -45,10 +45,19 @@ qint64 FBPickDetails::Chunk::bytes() const
                   classes.size() * sizeof(qint32));
 }
 
+void FBPickDetails::reserve(qint64 records)
+{
+    // A bit per record and a byte per pick at most, as the common codes take.
+    for (qint64 bytes = records / 8 + records; bytes >= 4096; bytes /= 2) {
+        if (m_grant.extend(bytes))
+            return;
+    }
+}
+
 bool FBPickDetails::append(Chunk &chunk)
 {
     // Memory is asked for in slices: each asking reads the machine's limits afresh.
-    constexpr qint64 SliceBytes = 16 << 20;
+    constexpr qint64 SliceBytes = 4 << 20;
     const qint64 bytes = chunk.bytes();
     if (!m_refused && m_used + bytes > m_grant.bytes() &&
         !m_grant.extend(qMax(bytes, SliceBytes)) && !m_grant.extend(bytes))
@@ -66,4 +75,14 @@ bool FBPickDetails::append(Chunk &chunk)
     m_picks += m_chunks.back().count;
     chunk = Chunk();
     return true;
+}
+
+void FBPickDetails::truncate(qint64 picks)
+{
+    while (!m_chunks.empty() && m_chunks.back().firstPick >= picks)
+        m_chunks.pop_back();
+    if (!m_chunks.empty())
+        m_chunks.back().count =
+            int(qMin<qint64>(m_chunks.back().count, picks - m_chunks.back().firstPick));
+    m_picks = m_chunks.empty() ? 0 : m_chunks.back().firstPick + m_chunks.back().count;
 }

@@ -31,9 +31,14 @@ public:
         qint64 bytes() const;
     };
 
+    // Asks for the memory of the details of up to records records at once, or for as much of it
+    // as there is, before the picks take what they find.
+    void reserve(qint64 records);
     // Takes over a chunk of the next picks; false, and nothing kept, when memory refuses it.
     // Nothing is kept after a refusal, so the chunks always hold the first picks.
     bool append(Chunk &chunk);
+    // Keeps the details of the first picks only, such as those that a store found room for.
+    void truncate(qint64 picks);
     int chunkCount() const { return int(m_chunks.size()); }
     const Chunk &chunk(int k) const { return m_chunks[size_t(k)]; }
     // The picks whose details are kept: the first ones stored.
