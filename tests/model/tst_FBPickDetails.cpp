@@ -85,8 +85,7 @@ private slots:
             FBPickBlock block(chunk.count, true);
             chunk.decode(block);
             for (int i = 0; i < block.count; ++i)
-                kept << QString::number(block.records[i]) + ':' +
-                            QString::number(block.classes[i]);
+                kept << QString::number(block.records[i]) + ':' + QString::number(block.classes[i]);
         }
         const int stored = correct.picks().offsets.size();
         QCOMPARE(kept, expected.mid(0, stored));
