@@ -130,6 +130,30 @@ private slots:
             times += Ints(counts.at(bin), 4 * bin);
         QTEST(DensityGrid::build(Ints(times.size(), 1), times, 0, 100).densityMax, "densityMax");
     }
+
+    // Picks enough to be counted on two threads: the cells one thread counts.
+    void sameGridOnOneThreadAndTwo()
+    {
+        Ints offsets, times;
+        for (int i = 0; i < 2200000; ++i) {
+            offsets.append(int(qint64(i) * 7919 % 3000) - 1500);
+            times.append(i % 997);
+        }
+        QStringList found;
+        for (const char *threads : {"1", "2"}) {
+            qputenv("CROSSPLOT_LOAD_THREADS", threads);
+            const DensityGrid::Result grid = DensityGrid::build(offsets, times, 0, 1500);
+            QString cells = QString::number(grid.densityMax);
+            for (int k = 0; k < grid.occupiedCount; ++k)
+                cells += QStringLiteral(" %1,%2:%3")
+                             .arg(grid.cells[k].offsetEdge)
+                             .arg(grid.cells[k].timeEdge)
+                             .arg(grid.cells[k].count);
+            found << cells;
+        }
+        qunsetenv("CROSSPLOT_LOAD_THREADS");
+        QCOMPARE(found.at(1), found.at(0));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_DensityGrid)

@@ -1,6 +1,7 @@
 #include "FBLoader.h"
 #include "FBRecordScanner.h"
 #include "PickTrend.h"
+#include "RefractorModel.h"
 
 #include <QtTest>
 #include <numeric>
@@ -148,6 +149,36 @@ private slots:
                                   trend.above(), trend.suspectEarly(), trend.suspectLate(),
                                   qRound64(trend.suspectShare() * 1e6)}),
                  QVector<qint64>({200, 1, 1, 31, 1, 34, 1, 1, 2, 2, 11111111})); // 4 of 36
+    }
+
+    // Picks enough for the trend to be counted on two threads: the same medians and the same
+    // model as one thread finds.
+    void sameTrendOnOneThreadAndTwo()
+    {
+        FBPicks many = picks(0, {});
+        for (int i = 0; i < 2200000; ++i) {
+            const int magnitude = int(qint64(i) * 7919 % 3000);
+            many.offsets.append(i % 2 ? -magnitude : magnitude);
+            many.fbTimes.append(magnitude < 900 ? magnitude / 2 : 150 + magnitude / 4 + i % 9);
+        }
+        many.pickCount = many.recordCount = many.offsets.size();
+        QString found[2];
+        for (const int threads : {1, 2}) {
+            qputenv("CROSSPLOT_LOAD_THREADS", QByteArray::number(threads));
+            PickTrend trend(0, 10, 20);
+            QVERIFY(trend.fit(many));
+            RefractorModel model;
+            QVERIFY(trend.fitRefractor(model));
+            int median = 0;
+            for (int bin = 0; bin < trend.binCount(); ++bin)
+                found[threads - 1] +=
+                    trend.median(bin, &median) ? QString::number(median) + ' ' : "- ";
+            for (const RefractorModel::Layer &layer : model.layers())
+                found[threads - 1] += QString::asprintf("| %.9g %.9g %.9g ", layer.velocity,
+                                                        layer.intercept, layer.toOffset);
+        }
+        qunsetenv("CROSSPLOT_LOAD_THREADS");
+        QCOMPARE(found[1], found[0]);
     }
 };
 
