@@ -22,7 +22,6 @@
 #include <QImage>
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <future>
@@ -448,8 +447,9 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
     if (unjudged > 0)
         notes << tr("suspects: %L1 Correct picks that did not fit in memory are not judged")
                             .arg(unjudged);
-    // The suspects of each block are formatted on the thread that judged it: a noisy survey has
-    // suspects by the million, and their lines were most of the trend's time.
+    // The suspects of each block are formatted on the thread that judged it, and written in
+    // file order: a noisy survey has suspects by the million, and their lines were most of the
+    // trend's time. A window slot holds one block's lines at most.
     constexpr int LineMax = 5 * 21;
     const auto format = [](const PickTrend::Suspect &pick, char *to) {
         to = writeDecimal(to, pick.record);
@@ -473,7 +473,6 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
         std::unique_ptr<RefractorTally> tally;
         FBPickBlock block;
         std::vector<PickTrend::Suspect> suspects;
-        QByteArray lines;
     };
     std::unique_ptr<RefractorTally> tally(refractor.isValid() ? new RefractorTally(refractor)
                                                               : nullptr);
@@ -482,66 +481,43 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
     int largest = 0;
     for (int k = 0; k < details.chunkCount(); ++k)
         largest = qMax(largest, details.chunk(k).count);
-    const qint64 laneBytes =
-        qint64(largest) * (2 * qint64(sizeof(int)) + qint64(sizeof(PickTrend::Suspect)) + LineMax) +
-        RefractorTally::Steps * qint64(sizeof(qint64));
+    const qint64 laneBytes = qint64(largest) * (2 * qint64(sizeof(int)) +
+                                               qint64(sizeof(PickTrend::Suspect)) + 2 * LineMax) +
+                             RefractorTally::Steps * qint64(sizeof(qint64));
     MemoryAdmission::Grant lanesGrant;
     int lanes = qBound(1, qMin(FBLoader::defaultThreadCount(), details.chunkCount()),
                        int(qMin<qint64>(256, MemoryAdmission::available() / laneBytes / 2)));
     while (lanes > 1 && !lanesGrant.extend(lanes * laneBytes))
         lanes /= 2;
     std::vector<std::unique_ptr<Lane>> perLane(static_cast<size_t>(lanes));
-    // Each block's lines go where the blocks before them end, found in turn; the lanes write
-    // them side by side: copying the lines of a noisy survey into fresh pages of the file took
-    // as long as judging them, and longer on a single thread.
-    std::atomic<int> writeError{0};
-    qint64 written = 0;
-    const auto writeAt = [&](const char *bytes, qint64 size, qint64 offset) {
-        for (qint64 done = 0; done < size;) {
-            const ssize_t wrote = ::pwrite(csv.handle(), bytes + done, size_t(size - done),
-                                           off_t(offset + done));
-            if (wrote < 0 && errno == EINTR)
-                continue;
-            if (wrote <= 0) {
-                int none = 0;
-                writeError.compare_exchange_strong(none, wrote < 0 ? errno : EIO);
-                return;
+    const int window = 2 * lanes;
+    std::vector<QByteArray> lines(static_cast<size_t>(window));
+    csv.write("record,offset,time,class,residual\n");
+    OrderedPool::run(
+        details.chunkCount(), lanes, window,
+        [&](int item, int lane) {
+            std::unique_ptr<Lane> &mine = perLane[size_t(lane)];
+            if (!mine) {
+                mine.reset(new Lane(largest));
+                if (tally)
+                    mine->tally.reset(new RefractorTally(tally->fresh()));
+                mine->judgement.tally = mine->tally.get();
             }
-            done += wrote;
-        }
-    };
-    const QByteArray header("record,offset,time,class,residual\n");
-    writeAt(header.constData(), header.size(), 0);
-    written = header.size();
-    OrderedPool pool(details.chunkCount());
-    pool.run(lanes, [&](int item, int lane) {
-        std::unique_ptr<Lane> &mine = perLane[size_t(lane)];
-        if (!mine) {
-            mine.reset(new Lane(largest));
-            if (tally)
-                mine->tally.reset(new RefractorTally(tally->fresh()));
-            mine->judgement.tally = mine->tally.get();
-        }
-        const FBPickDetails::Chunk &chunk = details.chunk(item);
-        FBPickBlock &block = mine->block;
-        chunk.decode(block);
-        mine->suspects.clear();
-        trend.judge(correct.offsets.constData() + chunk.firstPick,
-                    correct.fbTimes.constData() + chunk.firstPick, block.records.get(),
-                    block.classes.get(), chunk.count, mine->judgement, &mine->suspects);
-        QByteArray &lines = mine->lines;
-        lines.resize(int(mine->suspects.size()) * LineMax); // grows to one block's lines at most
-        char *end = lines.data();
-        for (const PickTrend::Suspect &pick : mine->suspects)
-            end = format(pick, end);
-        const qint64 size = end - lines.constData();
-        qint64 at = 0;
-        if (pool.inTurn(item, [&] {
-                at = written;
-                written += size;
-            }))
-            writeAt(lines.constData(), size, at);
-    });
+            const FBPickDetails::Chunk &chunk = details.chunk(item);
+            FBPickBlock &block = mine->block;
+            chunk.decode(block);
+            mine->suspects.clear();
+            trend.judge(correct.offsets.constData() + chunk.firstPick,
+                        correct.fbTimes.constData() + chunk.firstPick, block.records.get(),
+                        block.classes.get(), chunk.count, mine->judgement, &mine->suspects);
+            QByteArray &to = lines[size_t(item % window)];
+            to.resize(int(mine->suspects.size()) * LineMax); // grows to one block's lines at most
+            char *end = to.data();
+            for (const PickTrend::Suspect &pick : mine->suspects)
+                end = format(pick, end);
+            to.resize(int(end - to.constData()));
+        },
+        [&](int item) { csv.write(lines[size_t(item % window)]); });
     for (const std::unique_ptr<Lane> &lane : perLane) {
         if (!lane)
             continue;
@@ -556,14 +532,12 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
                              buffer.append(line, int(format(pick, line) - line));
                          },
                          tally.get());
-    writeAt(buffer.constData(), buffer.size(), written);
+    csv.write(buffer);
     const QString name = m_dir.filePath(figures.csv);
     csv.close();
-    if (writeError != 0 || (QFile::exists(name) && !QFile::remove(name)) || !csv.rename(name)) {
-        figures.error =
-            tr("cannot write %1: %2")
-                .arg(name, writeError != 0 ? QString::fromLocal8Bit(std::strerror(writeError))
-                                           : csv.errorString());
+    if (csv.error() != QFileDevice::NoError || (QFile::exists(name) && !QFile::remove(name)) ||
+        !csv.rename(name)) {
+        figures.error = tr("cannot write %1: %2").arg(name, csv.errorString());
         notes << figures.error;
         csv.remove();
     }

@@ -1,64 +1,90 @@
 #include "OrderedPool.h"
 
 #include <QtGlobal>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
 
-void OrderedPool::run(int lanes, const Work &work)
+void OrderedPool::run(int count, int lanes, int window, const Work &work, const Take &take)
 {
+    window = qMax(1, window);
+    std::mutex mutex;
+    std::condition_variable changed;
+    int next = 0;  // the next item to work on
+    int taken = 0; // items taken
+    std::vector<char> done(size_t(window), 0);
+    std::exception_ptr failure;
+    const auto lane = [&](int index) {
+        for (;;) {
+            int item;
+            {
+                std::unique_lock<std::mutex> locker(mutex);
+                item = next++;
+                if (item >= count)
+                    return;
+                // The item's slot is free once the item a window before it is taken.
+                changed.wait(locker, [&] { return item - window < taken; });
+                if (failure)
+                    return;
+            }
+            try {
+                work(item, index);
+            } catch (...) {
+                // Said on the calling thread, once every lane has stopped; no later item is taken.
+                std::lock_guard<std::mutex> locker(mutex);
+                if (!failure)
+                    failure = std::current_exception();
+                next = count;
+            }
+            {
+                std::lock_guard<std::mutex> locker(mutex);
+                done[size_t(item % window)] = 1;
+            }
+            changed.notify_all();
+        }
+    };
     std::vector<std::thread> threads;
-    for (int k = 1; k < lanes; ++k) {
+    for (int k = 0; k < lanes && lanes > 1; ++k) {
         try {
-            threads.emplace_back([this, k, &work] { lane(k, work); });
+            threads.emplace_back(lane, k);
         } catch (const std::system_error &) {
-            break; // the lanes there are take the items
+            break;
         }
     }
-    lane(0, work);
+    if (threads.empty()) {
+        for (int item = 0; item < count; ++item) {
+            work(item, 0);
+            take(item);
+        }
+        return;
+    }
+    for (int item = 0; item < count; ++item) {
+        {
+            std::unique_lock<std::mutex> locker(mutex);
+            changed.wait(locker, [&] { return done[size_t(item % window)] != 0; });
+            if (failure)
+                break;
+        }
+        take(item);
+        {
+            std::lock_guard<std::mutex> locker(mutex);
+            done[size_t(item % window)] = 0;
+            taken = item + 1;
+        }
+        changed.notify_all();
+    }
+    {
+        // Lanes waiting for a slot go on to find no item left.
+        std::lock_guard<std::mutex> locker(mutex);
+        next = count;
+        taken = count;
+    }
+    changed.notify_all();
     for (std::thread &thread : threads)
         thread.join();
-    if (m_failure)
-        std::rethrow_exception(m_failure);
-}
-
-void OrderedPool::lane(int index, const Work &work)
-{
-    for (;;) {
-        int item;
-        {
-            std::lock_guard<std::mutex> locker(m_mutex);
-            if (m_failure || m_next >= m_count)
-                return;
-            item = m_next++;
-        }
-        try {
-            work(item, index);
-        } catch (...) {
-            // Lanes waiting for a turn that will not come are let go.
-            std::lock_guard<std::mutex> locker(m_mutex);
-            if (!m_failure)
-                m_failure = std::current_exception();
-            m_changed.notify_all();
-            return;
-        }
-    }
-}
-
-bool OrderedPool::inTurn(int item, const std::function<void()> &step)
-{
-    std::unique_lock<std::mutex> locker(m_mutex);
-    m_changed.wait(locker, [&] { return m_turn == item || m_failure; });
-    if (m_failure)
-        return false;
-    try {
-        step();
-    } catch (...) {
-        m_failure = std::current_exception();
-        m_changed.notify_all();
-        throw;
-    }
-    m_turn = item + 1;
-    m_changed.notify_all();
-    return true;
+    if (failure)
+        std::rethrow_exception(failure);
 }
