@@ -157,6 +157,13 @@ inline ToolRun runBuiltTool(const QString &tool, const QString &arguments, const
                    QProcessEnvironment::systemEnvironment(), dir);
 }
 
+// Runs one of our tools that must succeed; says its stderr when it fails.
+inline void runOk(const QString &tool, const QString &arguments, const QString &dir)
+{
+    const ToolRun run = runBuiltTool(tool, arguments, dir);
+    QVERIFY2(run.exitCode == 0, qPrintable(tool + " " + arguments + ": " + run.err));
+}
+
 // A table of a tool's command lines: the arguments (split at blanks), the exit code and a text
 // that stdout or stderr holds.
 inline void toolColumns()
@@ -184,4 +191,25 @@ inline void checkToolRow(const QString &tool, const QString &dir)
     // good files leaves the good ones' output.
     if (run.exitCode == 2 && !run.out.contains(output))
         QVERIFY2(run.err.count('\n') == 1 && run.out.isEmpty(), qPrintable(run.err));
+}
+
+// A committed catalogue: lupdate leaves it untouched only when it holds exactly the texts that
+// the sources show today, each finished, and the compiled one is what lrelease makes of it.
+inline void checkCatalogue(const QString &committed, const QStringList &sources,
+                           const QString &compiled)
+{
+    QTemporaryDir dir;
+    const QString fresh = dir.filePath("fresh.ts");
+    QVERIFY(QFile::copy(committed, fresh));
+    QCOMPARE(runTool(QT_TOOLS_DIR "/lupdate",
+                     QStringList{"-silent", "-no-obsolete", "-locations", "none"} + sources +
+                         QStringList{"-ts", fresh})
+                 .exitCode,
+             0);
+    const QByteArray catalogue = readBytes(committed);
+    QCOMPARE(readBytes(fresh), catalogue); // else run the update_*translations target
+    QVERIFY(!catalogue.contains(" type=\"") && !catalogue.contains("<translation></translation>"));
+    const QString qm = dir.filePath("fresh.qm");
+    QCOMPARE(runTool(QT_TOOLS_DIR "/lrelease", {"-silent", committed, "-qm", qm}).exitCode, 0);
+    QCOMPARE(readBytes(compiled), readBytes(qm));
 }

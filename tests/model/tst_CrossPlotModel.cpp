@@ -1,5 +1,4 @@
 #include "CrossPlotModel.h"
-#include "InputCheck.h"
 #include "TestSupport.h"
 
 #include <QtTest>
@@ -39,43 +38,6 @@ class tst_CrossPlotModel : public QObject
 private slots:
     void cleanup() { qunsetenv("CROSSPLOT_MEMORY_AVAILABLE"); }
 
-    // The dialog's checks, in their order: the range before the file, opening before the header.
-    void inputCheck_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<int>("minOffset");
-        QTest::addColumn<int>("maxOffset");
-        QTest::addColumn<QString>("message");
-        QVERIFY(writeFile(m_dir.filePath("good.fb"), fbBytes(0, 100)));
-        QVERIFY(writeFile(m_dir.filePath("equal.fb"), fbBytes(300, 300)));
-        const auto row = [this](const char *name, const char *file, int low, int high,
-                                const QString &message) {
-            QTest::newRow(name) << m_dir.filePath(file) << low << high << message;
-        };
-        row("range 0..0 and a good header", "good.fb", 0, 0, "");
-        row("range 0..1", "good.fb", 0, 1, "");
-        row("range 500..500 before a missing file", "none.fb", 500, 500,
-            "Error: the offset range is illegal.");
-        row("range 600..500", "good.fb", 600, 500, "Error: the offset range is illegal.");
-        row("missing file before its header", "none.fb", 0, 0,
-            "Error: fail to open the file: " + m_dir.filePath("none.fb"));
-        row("header 300..300", "equal.fb", 0, 0, "Error: the input file is illegal.");
-    }
-
-    void inputCheck()
-    {
-        QFETCH(QString, file);
-        QFETCH(int, minOffset);
-        QFETCH(int, maxOffset);
-        CrossPlotParam param;
-        param.fbName = file;
-        param.minOffset = minOffset;
-        param.maxOffset = maxOffset;
-        const InputCheck check = InputCheck::of(param);
-        QTEST(check.message, "message");
-        QCOMPARE(check.passed(), check.message.isEmpty());
-    }
-
     // One read for two classes gives each the figures and grid of a read of its own, and the sum
     // of their grids is the grid of both classes read together.
     void classesInOnePass_data()
@@ -111,17 +73,10 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(int, minOffset);
         QFETCH(int, maxOffset);
-        CrossPlotParam param;
-        param.fbName = m_dir.filePath("classes.fb");
-        param.minOffset = minOffset;
-        param.maxOffset = maxOffset;
-        QVERIFY(writeFile(param.fbName, file));
+        const QString name = m_dir.filePath("classes.fb");
+        QVERIFY(writeFile(name, file));
         const auto withClass = [&](bool correct, bool error, bool all) {
-            CrossPlotParam p = param;
-            p.plotCorrectFB = correct;
-            p.plotErrorFB = error;
-            p.plotAllFB = all;
-            return p;
+            return CrossPlotParam{name, correct, error, all, false, 4, minOffset, maxOffset};
         };
         CrossPlotModel correct(withClass(true, false, false)), error(withClass(false, true, false));
         CrossPlotModel::loadByClass(correct, error);
@@ -145,10 +100,9 @@ private slots:
     // What could not be drawn is said in the order of the work: picks, then the matrix.
     void noticesInTheirOrder()
     {
-        CrossPlotParam param;
-        param.fbName = m_dir.filePath("two.fb");
-        QVERIFY(writeFile(param.fbName, fbBytes(0, 100, {{10, 1e12f, 0}, {20, 5.0f, 0}})));
-        CrossPlotModel model(param);
+        const QString name = m_dir.filePath("two.fb");
+        QVERIFY(writeFile(name, fbBytes(0, 100, {{10, 1e12f, 0}, {20, 5.0f, 0}})));
+        CrossPlotModel model(CrossPlotParam{name});
         qputenv("CROSSPLOT_MEMORY_AVAILABLE", "9"); // one pick's offset and time, and the store's eighth
         model.load();
         qunsetenv("CROSSPLOT_MEMORY_AVAILABLE");
@@ -180,11 +134,9 @@ private slots:
     // picks' room would not fit in the address space left here, and every pick would be dropped.
     void loadByClassKeepsRoomForTheRecordsOnFile()
     {
-        CrossPlotParam param;
-        param.fbName = m_dir.filePath("announced.fb");
-        QVERIFY(
-            writeFile(param.fbName, fbBytes(0, 100, {{10, 5.0f, 0}, {20, 6.0f, 2}}, 2000000000)));
-        CrossPlotModel correct(param), error(param);
+        const QString name = m_dir.filePath("announced.fb");
+        QVERIFY(writeFile(name, fbBytes(0, 100, {{10, 5.0f, 0}, {20, 6.0f, 2}}, 2000000000)));
+        CrossPlotModel correct(CrossPlotParam{name}), error(CrossPlotParam{name});
         QFile statm("/proc/self/statm");
         QVERIFY(statm.open(QIODevice::ReadOnly));
         rlimit limit{}, low{};
@@ -215,10 +167,9 @@ private slots:
     void refusedMatrixKeepsTheLastOne()
     {
         QFETCH(QByteArray, memory);
-        CrossPlotParam param;
-        param.fbName = m_dir.filePath("one.fb");
-        QVERIFY(writeFile(param.fbName, fbBytes(0, 100, {{10, 37.0f, 0}})));
-        CrossPlotModel model(param);
+        const QString name = m_dir.filePath("one.fb");
+        QVERIFY(writeFile(name, fbBytes(0, 100, {{10, 37.0f, 0}})));
+        CrossPlotModel model(CrossPlotParam{name});
         model.load();
         model.buildGrid();
         QStringList shown;

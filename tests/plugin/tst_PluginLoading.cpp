@@ -62,38 +62,58 @@ private slots:
         KyProjectManager::instance().closeProject();
     }
 
-    void hostShowsThePluginInItsLanguage_data()
+    void userLanguage_data()
     {
         QTest::addColumn<QString>("locale");
-        // The catalogue installed | the dialog's Cancel, captions and radio buttons | the window's
-        // Reset, point size caption, type label and the titles of its axes, left, right, bottom.
+        // The plug-in's catalogue installed | the host's title, each menu with its entries, the
+        // text in the middle of its window | the dialog's Cancel, captions and radio buttons |
+        // the crossplot window's Reset, point size caption, type label and its axes' titles,
+        // left, right, bottom.
         QTest::addColumn<QString>("expected");
         QTest::newRow("Simplified Chinese")
-            << QString("zh_CN")
-            << QString("CrossPlot_zh_CN | 取消 初至文件： 炮检距范围： 错误初至 全部 | 重置 "
-                       "点大小： 正确 初至时间 (ms) 初至密度 炮检距 (m)");
+            << "zh_CN"
+            << "CrossPlot_zh_CN | KyHost | 工区(&P) 打开(&O)... 关闭(&C) 退出(&Q) | 工具(&T) "
+               "Offset-FB CrossPlot | 帮助(&H) 插件(&P)... | 请先打开工区（“工区” > "
+               "“打开...”），再从“工具”菜单中选择工具。 | 取消 初至文件： 炮检距范围： 错误初至 "
+               "全部 | 重置 点大小： 正确 初至时间 (ms) 初至密度 炮检距 (m)";
         QTest::newRow("Russian, any country")
-            << QString("ru_KZ")
-            << QString("CrossPlot_ru | Отмена Файл пикировок: Диапазон удалений: Ошибочные Все | "
-                       "Сброс Размер точки: Правильные Время первых вступлений, мс Плотность "
-                       "вступлений Удаление, м");
+            << "ru_KZ"
+            << "CrossPlot_ru | KyHost | &Проект &Открыть... &Закрыть В&ыход | &Инструменты "
+               "Offset-FB CrossPlot | &Справка &Модули... | Откройте проект («Проект» > "
+               "«Открыть...»), затем выберите инструмент в меню «Инструменты». | Отмена Файл "
+               "пикировок: Диапазон удалений: Ошибочные Все | Сброс Размер точки: Правильные "
+               "Время первых вступлений, мс Плотность вступлений Удаление, м";
         QTest::newRow("German: no catalogue")
-            << QString("de_DE")
-            << QString("| Cancel FB file: Plot offset range: Error FB Both | Reset Point size: "
-                       "Correct FB Time (ms) FB Density Offset (m)");
+            << "de_DE"
+            << "| KyHost | &Project &Open... &Close &Quit | &Tools Offset-FB CrossPlot | &Help "
+               "&Plug-ins... | Open a project (Project > Open...), then choose a tool from the "
+               "Tools menu. | Cancel FB file: Plot offset range: Error FB Both | Reset Point "
+               "size: Correct FB Time (ms) FB Density Offset (m)";
     }
 
-    void hostShowsThePluginInItsLanguage()
+    void userLanguage()
     {
         QFETCH(QString, locale);
+        KyProjectManager::instance().closeProject();
+        HostTranslators::install(*qApp, QLocale(locale));
+        PluginRegistry registry;
+        registry.loadDirectory(CROSSPLOT_PLUGIN_DIR);
+        QStringList seen{registry.installTranslators(QLocale(locale)).join(' '), "|"};
+        {
+            HostWindow window(registry);
+            seen << window.windowTitle();
+            for (QAction *menu : window.menuBar()->actions()) {
+                seen << "|" << menu->text();
+                for (QAction *entry : menu->menu()->actions())
+                    seen << entry->text();
+            }
+            seen << "|" << window.centralWidget()->property("text").toString() << "|";
+        }
         QTemporaryDir project;
         QVERIFY(KyProjectManager::instance().openProject(project.path()));
         QVERIFY(writeFile(project.filePath("survey.fb"), fbBytes(0, 3000, {{1000, 400.0f, 0}})));
         KyBaseUtil::setProjectValue("CrossPlot_CrossPlotDialog_fbName",
                                     project.filePath("survey.fb"));
-        PluginRegistry registry;
-        registry.loadDirectory(CROSSPLOT_PLUGIN_DIR);
-        QStringList seen{registry.installTranslators(QLocale(locale)).join(' '), "|"};
         QScopedPointer<QAction> action(registry.plugins().value(0)->createAction());
         QWidget *dialog = newTopLevel("CrossPlotDialog", [&action] { action->trigger(); });
         QWidget *window = newTopLevel("CrossPlotMap", [dialog] {
@@ -107,99 +127,6 @@ private slots:
             seen << window->findChild<QWidget *>(name)->property("text").toString();
         for (const QwtScaleWidget *axis : window->findChildren<QwtScaleWidget *>())
             seen << axis->title().text(); // left, right, the blank top, bottom
-        QTEST(seen.join(QLatin1Char(' ')).simplified(), "expected");
-    }
-
-    void hostCommandLineNeedsNoDisplay_data()
-    {
-        toolColumns();
-        const QString noDir = QDir::tempPath() + "/no-such-kyhost-dir";
-        toolRow("--help", "--help", 0, "Print the plug-ins found and exit; needs no display.");
-        toolRow("--version", "--version", 0, "kyhost " CROSSPLOT_VERSION "\n");
-        toolRow("--list-plugins with Qt's own options",
-                "-platform offscreen --list-plugins -style=fusion -reverse", 0,
-                "libCrossPlot.so: Offset-FB CrossPlot\n");
-        toolRow("empty plug-in folder", "--list-plugins --plugins " + noDir, 1,
-                "kyhost: plug-in " + noDir + " not loaded: the plug-in directory does not exist\n");
-        toolRow("unknown option", "--bogus", 2,
-                "kyhost: Unknown option 'bogus' (see kyhost --help)");
-        toolRow("stray argument", "project", 2,
-                "kyhost: unexpected argument 'project' (see kyhost --help)");
-    }
-
-    void hostSpeaksTheUserLanguage_data()
-    {
-        QTest::addColumn<QString>("locale");
-        toolColumns();
-        QTest::newRow("Russian --help") << "ru_RU"
-                                        << "--help" << 0
-                                        << "Использование: " + QString(CROSSPLOT_BIN_DIR) +
-                                               "/kyhost [параметры]\n"
-                                               "Замещающее хост-приложение для общих модулей.\n";
-        QTest::newRow("Russian option texts")
-            << "ru_RU"
-            << "--help" << 0
-            << "  --list-plugins   Вывести найденные модули и выйти; дисплей не нужен.\n";
-        QTest::newRow("Chinese unknown option, no full stop")
-            << "zh_CN"
-            << "--bogus" << 2 << "kyhost: 未知选项“bogus”（参见 kyhost --help）\n";
-        QTest::newRow("Russian of any country, plug-in folder missing")
-            << "ru_KZ"
-            << "--list-plugins --plugins /no-such-kyhost-dir" << 1
-            << "kyhost: модуль /no-such-kyhost-dir не загружен: каталог модулей не существует\n";
-        QTest::newRow("English") << "en_GB"
-                                 << "--help" << 0 << "Options:\n  -h, --help       Displays help";
-    }
-
-    void hostSpeaksTheUserLanguage()
-    {
-        QFETCH(QString, locale);
-        qputenv("LC_ALL", (locale + ".UTF-8").toLatin1());
-        checkToolRow("kyhost", QDir::tempPath());
-        qputenv("LC_ALL", "C.UTF-8");
-    }
-
-    void hostMenusInTheUserLanguage_data()
-    {
-        QTest::addColumn<QString>("locale");
-        // Title, then each menu with its entries, then the text in the middle of the window.
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("Russian")
-            << "ru_RU"
-            << "KyHost | &Проект &Открыть... &Закрыть В&ыход | &Инструменты Offset-FB CrossPlot | "
-               "&Справка &Модули... | Откройте проект («Проект» > «Открыть...»), затем выберите "
-               "инструмент в меню «Инструменты».";
-        QTest::newRow("Simplified Chinese")
-            << "zh_CN"
-            << "KyHost | 工区(&P) 打开(&O)... 关闭(&C) 退出(&Q) | 工具(&T) Offset-FB CrossPlot | "
-               "帮助(&H) 插件(&P)... | 请先打开工区（“工区” > "
-               "“打开...”），再从“工具”菜单中选择工具。";
-        QTest::newRow("English")
-            << "en_GB"
-            << "KyHost | &Project &Open... &Close &Quit | &Tools Offset-FB CrossPlot | &Help "
-               "&Plug-ins... | Open a project (Project > Open...), then choose a tool from the "
-               "Tools menu.";
-    }
-
-    void hostMenusInTheUserLanguage()
-    {
-        QFETCH(QString, locale);
-        KyProjectManager::instance().closeProject();
-        HostTranslators::install(*qApp, QLocale(locale));
-        PluginRegistry registry;
-        registry.loadDirectory(CROSSPLOT_PLUGIN_DIR);
-        registry.installTranslators(QLocale(locale));
-        QStringList seen;
-        {
-            HostWindow window(registry);
-            seen << window.windowTitle();
-            for (QAction *menu : window.menuBar()->actions()) {
-                seen << "|" << menu->text();
-                for (QAction *entry : menu->menu()->actions())
-                    seen << entry->text();
-            }
-            seen << "|" << window.centralWidget()->property("text").toString();
-        }
         qDeleteAll(qApp->findChildren<QTranslator *>());
         QTEST(seen.join(' ').simplified(), "expected");
     }
@@ -217,54 +144,70 @@ private slots:
     void hostCatalogueCoversTheCode()
     {
         QFETCH(QString, name);
-        const QString committed = CROSSPLOT_SOURCE_DIR "/translations/" + name + ".ts";
-        // lupdate leaves the catalogue untouched only when it holds exactly the host's texts.
-        QTemporaryDir dir;
-        const QString fresh = dir.filePath("fresh.ts");
-        QVERIFY(QFile::copy(committed, fresh));
-        QCOMPARE(runTool(QT_TOOLS_DIR "/lupdate", {"-silent", "-no-obsolete", "-locations", "none",
-                                                   CROSSPLOT_SOURCE_DIR "/host", "-ts", fresh})
-                     .exitCode,
-                 0);
-        const QByteArray catalogue = readBytes(committed);
-        QCOMPARE(readBytes(fresh), catalogue); // else run the update_host_translations target
-        QVERIFY(!catalogue.contains(" type=\"") &&
-                !catalogue.contains("<translation></translation>"));
-        QCOMPARE(runTool(QT_TOOLS_DIR "/lrelease",
-                         {"-silent", committed, "-qm", dir.filePath("fresh.qm")})
-                     .exitCode,
-                 0);
-        QCOMPARE(readBytes(":/kyhost/translations/" + name + ".qm"),
-                 readBytes(dir.filePath("fresh.qm")));
+        checkCatalogue(CROSSPLOT_SOURCE_DIR "/translations/" + name + ".ts",
+                       {CROSSPLOT_SOURCE_DIR "/host"}, ":/kyhost/translations/" + name + ".qm");
     }
 
-    void demoProjectCommandLine_data()
+    // The host's and the demo maker's command lines, in the user's language (C: English), as
+    // over ssh: no display and no platform chosen, where a GUI application would abort.
+    void commandLines_data()
     {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("locale");
         toolColumns();
-        toolRow("--help", "--help", 0, "Exit codes: 0 ready, 1 the folder or its files could not");
-        toolRow("--version", "--version", 0, "make-demo-project " CROSSPLOT_VERSION "\n");
-        toolRow("unknown option", "--size 10 demo", 2,
-                "make-demo-project: Unknown option 'size' (see make-demo-project --help)\n");
-        toolRow("no folder", "", 2,
-                "make-demo-project: no project folder given (see make-demo-project --help)\n");
-        toolRow("two folders", "one two", 2,
-                "make-demo-project: one project folder only (see make-demo-project --help)\n");
+        const auto row = [](const char *name, const char *tool, const char *locale,
+                            const QString &arguments, int exitCode, const QString &output) {
+            QTest::newRow(name) << tool << locale << arguments << exitCode << output;
+        };
+        const QString noDir = QDir::tempPath() + "/no-such-kyhost-dir";
+        row("--help", "kyhost", "C", "--help", 0,
+            "Print the plug-ins found and exit; needs no display.");
+        row("--version", "kyhost", "C", "--version", 0, "kyhost " CROSSPLOT_VERSION "\n");
+        row("--list-plugins with Qt's own options", "kyhost", "C",
+            "-platform offscreen --list-plugins -style=fusion -reverse", 0,
+            "libCrossPlot.so: Offset-FB CrossPlot\n");
+        row("empty plug-in folder", "kyhost", "C", "--list-plugins --plugins " + noDir, 1,
+            "kyhost: plug-in " + noDir + " not loaded: the plug-in directory does not exist\n");
+        row("unknown option", "kyhost", "C", "--bogus", 2,
+            "kyhost: Unknown option 'bogus' (see kyhost --help)");
+        row("stray argument", "kyhost", "C", "project", 2,
+            "kyhost: unexpected argument 'project' (see kyhost --help)");
+        row("Russian --help", "kyhost", "ru_RU", "--help", 0,
+            "Использование: " + QString(CROSSPLOT_BIN_DIR) +
+                "/kyhost [параметры]\nЗамещающее хост-приложение для общих модулей.\n");
+        row("Russian option texts", "kyhost", "ru_RU", "--help", 0,
+            "  --list-plugins   Вывести найденные модули и выйти; дисплей не нужен.\n");
+        row("Chinese unknown option, no full stop", "kyhost", "zh_CN", "--bogus", 2,
+            "kyhost: 未知选项“bogus”（参见 kyhost --help）\n");
+        row("Russian of any country, plug-in folder missing", "kyhost", "ru_KZ",
+            "--list-plugins --plugins /no-such-kyhost-dir", 1,
+            "kyhost: модуль /no-such-kyhost-dir не загружен: каталог модулей не существует\n");
+        row("English", "kyhost", "en_GB", "--help", 0,
+            "Options:\n  -h, --help       Displays help");
+        row("demo --help", "make-demo-project", "C", "--help", 0,
+            "Exit codes: 0 ready, 1 the folder or its files could not");
+        row("demo --version", "make-demo-project", "C", "--version", 0,
+            "make-demo-project " CROSSPLOT_VERSION "\n");
+        row("demo unknown option", "make-demo-project", "C", "--size 10 demo", 2,
+            "make-demo-project: Unknown option 'size' (see make-demo-project --help)\n");
+        row("demo without a folder", "make-demo-project", "C", "", 2,
+            "make-demo-project: no project folder given (see make-demo-project --help)\n");
+        row("demo of two folders", "make-demo-project", "C", "one two", 2,
+            "make-demo-project: one project folder only (see make-demo-project --help)\n");
     }
 
-    void demoProjectCommandLine()
+    void commandLines()
     {
-        // None of these may write anything: no folder named after an option, no survey.
-        QTemporaryDir dir;
-        checkToolRow("make-demo-project", dir.path());
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), {});
-    }
-
-    void hostCommandLineNeedsNoDisplay()
-    {
-        // As over ssh: no display and no platform chosen; a GUI application would abort here.
+        QFETCH(QString, tool);
+        QFETCH(QString, locale);
         for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             qunsetenv(name);
-        checkToolRow("kyhost", QDir::tempPath());
+        qputenv("LC_ALL", (locale + ".UTF-8").toLatin1());
+        // None of these may write anything: no folder named after an option, no survey.
+        QTemporaryDir dir;
+        checkToolRow(tool, dir.path());
+        qputenv("LC_ALL", "C.UTF-8");
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), {});
     }
 };
 

@@ -72,7 +72,7 @@ private slots:
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.err.contains("file 6 of 11: lines/c%41.fit: loading 100%\n"),
                  qPrintable(run.err));
-        QCOMPARE(runBuiltTool("crossplot-report", Limited, m_dir.path()).exitCode, 0);
+        runOk("crossplot-report", Limited, m_dir.path());
         QVERIFY(read("again/index.html").contains(">errors &gt; 0.99%<") &&
                 !read("again/index.html").contains("suspects &gt;"));
         // An earlier report's files are replaced one by one; nothing else in its folder goes.
@@ -252,72 +252,28 @@ private slots:
             "record,offset,time,class,residual\n20,0,0,0,-100\n21,0,0,0,-100\n22,0,0,0,-100\n");
     }
 
-    // Planted near-surface models within what the report promises: layers of 100 m or more with
-    // velocity contrasts of 1.5 or more, noise up to 4 ms, up to 8 % wild and 5 % erroneous
-    // picks, statics up to 15 ms. One report over them all, with its defaults.
-    void refractorOfPlantedSurveys()
+    // The report fits its model to the trend of the Correct picks alone (the fit itself is
+    // tst_RefractorModel's): a planted two-layer survey with 5 % erroneous picks comes back.
+    void refractorOfAPlantedSurvey()
     {
-        struct Survey
-        {
-            const char *name, *fbgen;
-            QVector<double> layers; // velocity, then crossover and velocity of each next layer
-            double intercept;
+        QDir(m_dir.path()).mkpath("refractor");
+        runOk("fbgen",
+              "-q -n 200000 -s 3 --layers 1800,3000:400 --noise 3 --statics 10 --error-share "
+              "0.05 refractor/two.fb",
+              m_dir.path());
+        runOk("crossplot-report", "-o refractor/out refractor/two.fb", m_dir.path());
+        const QJsonObject summary =
+            QJsonDocument::fromJson(read("refractor/out/summary.json")).object();
+        const QJsonValue model = summary["files"][0]["classes"]["correct"]["refractor"];
+        const auto near = [&](int layer, const char *key, double planted, double tolerance) {
+            return qAbs(model["layers"][layer][key].toDouble() - planted) <= tolerance;
         };
-        const QVector<Survey> surveys = {
-            {"one.fb", "--layers 2500 --intercept 8 --noise 4 --statics 15 --wild-share 0.08",
-             {2500}, 8},
-            {"two.fb", "--layers 1800,3000:400 --noise 3 --statics 10 --error-share 0.05",
-             {1800, 400, 3000}, 0},
-            {"three.fb",
-             "--layers 1800,3200:180,5500:900 --intercept 10 --noise 4 --statics 15 "
-             "--wild-share 0.05",
-             {1800, 180, 3200, 900, 5500}, 10},
-            {"four.fb", "--layers 1500,2500:300,4000:900,6500:1800 --intercept 5 --statics 12",
-             {1500, 300, 2500, 900, 4000, 1800, 6500}, 5}};
-        QStringList files;
-        for (const Survey &survey : surveys) {
-            files << QStringLiteral("refractor/") + survey.name;
-            QDir(m_dir.path()).mkpath("refractor");
-            QCOMPARE(runBuiltTool("fbgen",
-                                  QStringLiteral("-q -n 200000 -s 3 %1 %2")
-                                      .arg(survey.fbgen, files.last()),
-                                  m_dir.path())
-                         .exitCode,
-                     0);
-        }
-        QCOMPARE(runBuiltTool("crossplot-report", "-o refractor/out " + files.join(' '),
-                              m_dir.path())
-                     .exitCode,
-                 0);
-        const QJsonArray found =
-            QJsonDocument::fromJson(read("refractor/out/summary.json"))["files"].toArray();
-        for (int k = 0; k < surveys.size(); ++k) {
-            const QJsonArray layers = found[k]["classes"]["correct"]["refractor"]["layers"].toArray();
-            const QVector<double> &planted = surveys[k].layers;
-            QStringList said; // what is off, if anything
-            if (layers.size() != (planted.size() + 1) / 2)
-                said << QStringLiteral("%1 layers").arg(layers.size());
-            for (int l = 0; l < layers.size() && said.isEmpty(); ++l) {
-                const double velocity = planted[2 * l];
-                const double from = l ? planted[2 * l - 1] : 0;
-                const double to = 2 * l + 1 < planted.size() ? planted[2 * l + 1] : 3000;
-                const double found = layers[l]["velocity"].toDouble();
-                if (qAbs(found - velocity) > velocity * (to - from < 300 ? 0.05 : 0.02))
-                    said << QStringLiteral("velocity %1 of %2").arg(found).arg(velocity);
-                if (l && qAbs(layers[l]["fromOffset"].toDouble() - from) > 30)
-                    said << QStringLiteral("crossover at %1").arg(layers[l]["fromOffset"].toDouble());
-            }
-            if (!layers.isEmpty() &&
-                qAbs(layers[0]["intercept"].toDouble() - surveys[k].intercept) > 4)
-                said << QStringLiteral("intercept %1").arg(layers[0]["intercept"].toDouble());
-            QVERIFY2(said.isEmpty(), qPrintable(surveys[k].name + QStringLiteral(": ") +
-                                                said.join(", ")));
-        }
+        QVERIFY2(model["layers"].toArray().size() == 2 && near(0, "velocity", 1800, 36) &&
+                     near(0, "intercept", 0, 4) && near(1, "velocity", 3000, 60) &&
+                     near(1, "fromOffset", 400, 30),
+                 QJsonDocument(model.toObject()).toJson().constData());
         // The run's parameters beside the files.
-        QCOMPARE(QJsonDocument(QJsonDocument::fromJson(read("refractor/out/summary.json"))
-                                   ["parameters"]
-                                       .toObject())
-                     .toJson(QJsonDocument::Compact),
+        QCOMPARE(QJsonDocument(summary["parameters"].toObject()).toJson(QJsonDocument::Compact),
                  QByteArray("{\"flagErrorShare\":10,\"flagSuspectShare\":5,\"maxOffset\":0,"
                             "\"minOffset\":0,\"pointSize\":4,\"suspectMs\":20,\"trend\":true,"
                             "\"trendBin\":10}"));
@@ -350,18 +306,13 @@ private slots:
         QStringList files;
         for (const QString &line : fbgen.split(';')) {
             files << QStringLiteral("l%1.fb").arg(files.size());
-            QCOMPARE(runBuiltTool("fbgen",
-                                  QStringLiteral("-q -n 30000 -s %1 --layers 2000,3500:600 %2 %3")
-                                      .arg(files.size())
-                                      .arg(line, files.last()),
-                                  dir.path())
-                         .exitCode,
-                     0);
+            runOk("fbgen",
+                  QStringLiteral("-q -n 30000 -s %1 --layers 2000,3500:600 %2 %3")
+                      .arg(files.size())
+                      .arg(line, files.last()),
+                  dir.path());
         }
-        QCOMPARE(runBuiltTool("crossplot-report", options + " -o out " + files.join(' '),
-                              dir.path())
-                     .exitCode,
-                 0);
+        runOk("crossplot-report", options + " -o out " + files.join(' '), dir.path());
         const QString page = readBytes(dir.filePath("out/index.html"));
         QStringList flagged;
         for (int k = 0; k < files.size(); ++k) // row k of the table follows the header's row

@@ -80,11 +80,9 @@ private slots:
         const char *rough = "--noise 4 --statics 15 --wild-share 0.08 --error-share 0.05 -n 300000";
         row("one layer, clean", clean, "2500", 0);
         row("a straight line under noise and wild picks is not split", rough, "2500", 30);
-        row("two layers, clean", clean, "1800,3200:600", 10);
         row("two layers of contrast 1.5x, rough", rough, "2000,3000:1400", 20);
         row("three layers, rough", rough, "1600,2600:500,4500:1500", 15);
         row("short first layer of 180 m", rough, "1500,2400:180,5000:1100", 10);
-        row("four layers, rough", rough, "1500,2300:400,3500:1100,6000:2000", 5);
         row("four layers, last 100 m at 1.5x", rough, "1500,2300:500,3600:1400,5400:2890", 20);
         row("per-shot statics of 15 ms alone", "--noise 0 --statics 15 -n 200000",
             "1700,2900:700", 25);
@@ -96,9 +94,7 @@ private slots:
         QFETCH(QString, layers);
         QFETCH(double, intercept);
         const QString arguments = QStringLiteral("%1 --layers %2 --intercept %3 planted.fb");
-        QCOMPARE(runBuiltTool("fbgen", arguments.arg(survey, layers).arg(intercept), m_dir.path())
-                     .exitCode,
-                 0);
+        runOk("fbgen", arguments.arg(survey, layers).arg(intercept), m_dir.path());
         RefractorModel model;
         const QString tallied = fitFile(m_dir.filePath("planted.fb"), model);
         QVERIFY2(model.isValid(), qPrintable(model.reason()));
@@ -129,9 +125,6 @@ private slots:
     {
         QTest::addColumn<QString>("survey"); // fbgen's arguments, or picks as offset:count ...
         QTest::addColumn<QString>("model");  // the layer count, or the reason for none
-        QTest::newRow("all picks in three bins")
-            << "100:5000 200:5000 300:5000" << "too few judged trend bins (3 of at least 10): "
-                                               "no refractor model";
         QTest::newRow("ten bins of 19 picks and two of 20")
             << "15:19 25:19 35:19 45:19 55:19 65:19 75:19 85:19 95:19 105:19 115:20 125:20"
             << "too few judged trend bins (2 of at least 10): no refractor model";
@@ -144,7 +137,7 @@ private slots:
         QFETCH(QString, survey);
         const QString file = m_dir.filePath("edge.fb");
         if (survey.startsWith("--")) {
-            QCOMPARE(runBuiltTool("fbgen", survey + " " + file, m_dir.path()).exitCode, 0);
+            runOk("fbgen", survey + " " + file, m_dir.path());
         } else {
             QVector<FBPick> picks;
             for (const QString &group : survey.split(' '))
