@@ -418,17 +418,18 @@ void FileQc::drawClass(std::unique_ptr<CrossPlotModel> model, const QString &pat
 }
 
 // The suspect list's file, or none, with the error in the figures and the notes. An earlier
-// list of the same name is cut here, before the new one is written: a report made again into
-// its folder then writes into the pages the old list gives back, where replacing it at the end
-// cost a second in a 100,000,000-record report. Nor is it synced to disk: a report is made again
-// in seconds, and syncing its largest file took longer than judging its picks.
+// list of the same name is cut when the judging begins (not here: cutting it takes a while, and
+// the judging runs beside the drawing), so that a report made again into its folder writes
+// into the pages the old list gives back; replacing it at the end cost a second of a
+// 100,000,000-record report. Nor is it synced to disk: a report is made again in seconds, and
+// syncing its largest file took longer than judging its picks.
 std::unique_ptr<QFile> FileQc::openSuspects(const QString &path, FileReport &report)
 {
     FileReport::TrendFigures &figures = report.trend;
     figures.csv = QStringLiteral("suspects/") + uniqueCsvName(path);
     const QString name = m_dir.filePath(figures.csv);
     std::unique_ptr<QFile> csv(new QFile(name));
-    if (!csv->open(QIODevice::WriteOnly)) {
+    if (!csv->open(QIODevice::ReadWrite)) {
         figures.error = tr("cannot write %1: %2").arg(name, csv->errorString());
         report.notes << figures.error;
         figures.csv.clear();
@@ -494,6 +495,7 @@ void FileQc::judge(QFile &csv, FileReport::TrendFigures &figures, QStringList &n
     std::vector<std::unique_ptr<Lane>> perLane(static_cast<size_t>(lanes));
     const int window = 2 * lanes;
     std::vector<QByteArray> lines(static_cast<size_t>(window));
+    csv.resize(0);
     csv.write("record,offset,time,class,residual\n");
     OrderedPool::run(
         details.chunkCount(), lanes, window,
