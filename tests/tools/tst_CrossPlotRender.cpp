@@ -81,13 +81,14 @@ private slots:
                 "{\"recordCount\": 1, \"offsetLow\": 0, \"offsetHigh\": 100, \"pickCount\": 1, "
                 "\"timeMax\": 137, \"cellCount\": 850, \"densityMax\": 20, \"matrixColumns\": 25, "
                 "\"matrixRows\": 34, \"recordsInFile\": 1}\n");
-        // The header announces 3 records, the file holds 1 and a half.
-        toolRow("cut short", "short.fb --stats", 0,
-                "short.fb: cut short: the header announces 3 records, the file holds 1; the "
-                "missing ones read as picks at 0 m, 0 ms\n");
-        toolRow("cut short, in --stats", "short.fb --stats", 0,
-                "\"pickCount\": 3, \"timeMax\": 137, \"cellCount\": 850, \"densityMax\": 20, "
-                "\"matrixColumns\": 25, \"matrixRows\": 34, \"recordsInFile\": 1}\n");
+        // The header announces 3 records, the file holds 1 and a half: its --stats line on stdout,
+        // then the notice on stderr.
+        toolRow(
+            "cut short", "short.fb --stats", 0,
+            "\"pickCount\": 3, \"timeMax\": 137, \"cellCount\": 850, \"densityMax\": 20, "
+            "\"matrixColumns\": 25, \"matrixRows\": 34, \"recordsInFile\": 1}\ncrossplot-render: "
+            "short.fb: cut short: the header announces 3 records, the file holds 1; the missing "
+            "ones read as picks at 0 m, 0 ms\n");
         toolRow("window below its minimum", "one.fb -o small.png --size 300x800", 0,
                 "crossplot-render: --size 300x800 is below the window's minimum 922x700; using "
                 "922x800\n");
@@ -120,34 +121,32 @@ private slots:
         const ToolRun run = runTool(CROSSPLOT_BIN_DIR "/crossplot-render", {"one.fb", "--stats"},
                                     environment, m_dir.path());
         QCOMPARE(run.exitCode, 0);
-        QVERIFY2(run.err.startsWith("crossplot-render: CROSSPLOT_LOAD_THREADS=100000 is not a whole "
-                                    "number from 1 to ") &&
-                     run.err.count('\n') == 1 && run.out.contains("\"pickCount\": 1,"),
-                 qPrintable(run.err));
+        QVERIFY2(
+            run.err.startsWith("crossplot-render: CROSSPLOT_LOAD_THREADS=100000 is not a whole "
+                               "number from 1 to ") &&
+                run.err.count('\n') == 1 && run.out.contains("\"pickCount\": 1,"),
+            qPrintable(run.err));
     }
 
     // An input that cannot seek is read once, in order, with the figures of the file.
     void pipeGivesTheFileFigures_data()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("options");
-        QTest::newRow("one pick") << "one.fb" << "--stats";
-        QTest::newRow("cut short") << "short.fb" << "--stats --point-size 3";
-        QTest::newRow("matrix") << "second.fb" << "--matrix m.bin";
-        QTest::newRow("illegal header") << "equal.fb" << "--stats";
+        QTest::addColumn<QString>("arguments"); // the file first
+        QTest::newRow("one pick") << "one.fb --stats";
+        QTest::newRow("cut short") << "short.fb --stats --point-size 3";
+        QTest::newRow("matrix") << "second.fb --matrix m.bin";
+        QTest::newRow("illegal header") << "equal.fb --stats";
     }
 
     void pipeGivesTheFileFigures()
     {
-        QFETCH(QString, file);
-        QFETCH(QString, options);
-        const QString program = CROSSPLOT_BIN_DIR "/crossplot-render";
-        const QStringList arguments = options.split(' ');
-        const ToolRun fromFile = runTool(program, QStringList(file) + arguments,
-                                         QProcessEnvironment::systemEnvironment(), m_dir.path());
+        QFETCH(QString, arguments);
+        const QString file = arguments.section(' ', 0, 0);
+        const ToolRun fromFile = runBuiltTool("crossplot-render", arguments, m_dir.path());
         const QByteArray matrix = readBytes(m_dir.filePath("m.bin"));
-        const ToolRun fromPipe =
-            runPiped(file, program, QStringList("/dev/stdin") + arguments, m_dir.path());
+        const ToolRun fromPipe = runPiped(
+            file, CROSSPLOT_BIN_DIR "/crossplot-render",
+            QStringList("/dev/stdin") + arguments.section(' ', 1).split(' '), m_dir.path());
         QCOMPARE(fromPipe.exitCode, fromFile.exitCode);
         QCOMPARE(fromPipe.out, fromFile.out);
         QCOMPARE(fromPipe.err, QString(fromFile.err).replace(file, "/dev/stdin"));

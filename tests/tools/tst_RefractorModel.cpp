@@ -1,5 +1,4 @@
 #include "FBLoader.h"
-#include "FBRecordScanner.h"
 #include "PickTrend.h"
 #include "RefractorModel.h"
 #include "RefractorTally.h"
@@ -26,17 +25,12 @@ QString fitFile(const QString &file, RefractorModel &model)
     PickTrend trend(picks.offsetLow, 10, 20);
     if (!trend.fit(picks) || !trend.fitRefractor(model))
         return QString();
-    // The judged picks, as the report's second read hands them over: one block here.
+    // The judged picks, as the report's second read hands them over: all at once here.
     RefractorTally tally(model);
     PickTrend::Judgement judgement;
     judgement.tally = &tally;
-    FBPickBlock block(picks.offsets.size() + 1, true);
-    block.count = picks.offsets.size();
-    std::copy(picks.offsets.begin(), picks.offsets.end(), block.offsets.get());
-    std::copy(picks.fbTimes.begin(), picks.fbTimes.end(), block.fbTimes.get());
-    std::copy(picks.records.begin(), picks.records.end(), block.records.get());
-    std::copy(picks.classes.begin(), picks.classes.end(), block.classes.get());
-    trend.judge(block, judgement, {});
+    trend.judge(picks.offsets.constData(), picks.fbTimes.constData(), picks.records.constData(),
+                picks.classes.constData(), picks.offsets.size(), judgement, nullptr);
     qint64 left = judgement.judged;
     for (int k = 0; k < model.layers().size(); ++k)
         left -= tally.pickCount(k);
