@@ -64,7 +64,8 @@ void OrderedPool::run(int count, int lanes, int window, const Work &work, const 
     for (int item = 0; item < count; ++item) {
         {
             std::unique_lock<std::mutex> locker(mutex);
-            changed.wait(locker, [&] { return done[size_t(item % window)] != 0; });
+            // A failure stops the wait too: the lane that claimed this item may have given up.
+            changed.wait(locker, [&] { return done[size_t(item % window)] != 0 || failure; });
             if (failure)
                 break;
         }
