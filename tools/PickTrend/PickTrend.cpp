@@ -293,41 +293,47 @@ bool PickTrend::median(qint64 bin, int *time) const
     return true;
 }
 
-// Inline: the judging of a block calls it once per pick, with a count of 1.
-inline void PickTrend::take(int offset, int time, qint64 record, int fbClass, qint64 count,
-                     Judgement &into, const OnSuspect &onSuspect) const
+// Inline, as the next two: judging calls them once per pick.
+inline bool PickTrend::trendAt(int offset, int *trend) const
 {
-    int trend = 0;
     const qint64 metre = qAbs(qint64(offset)) - m_offsetLow;
-    if (metre >= 0 && metre < qint64(m_medianAt.size())) {
-        trend = m_medianAt[size_t(metre)];
-        if (trend == NotJudged)
-            return;
-    } else if (!median(binOf(offset), &trend)) {
-        return;
-    }
-    into.judged += count;
-    const qint64 residual = qint64(time) - trend;
-    const qint64 spread = qAbs(residual);
-    if (spread < SpreadCells)
-        into.spread[int(spread)] += count;
+    if (metre < 0 || metre >= qint64(m_medianAt.size()))
+        return median(binOf(offset), trend);
+    *trend = m_medianAt[size_t(metre)];
+    return *trend != NotJudged;
+}
+
+inline bool PickTrend::countPicks(int offset, int time, qint64 residual, qint64 count,
+                                  Counts &counts) const
+{
+    counts.judged += count;
+    const qint64 magnitude = qAbs(residual);
+    if (magnitude < SpreadCells)
+        counts.spread[magnitude] += count;
     else
-        into.spreadBeyond += count;
-    if (into.tally)
-        into.tally->add(offset, time, count);
+        counts.beyond += count;
+    if (counts.tally)
+        counts.tally->add(offset, time, count);
     if (residual < HistogramLow)
-        into.below += count;
+        counts.below += count;
     else if (residual >= HistogramHigh)
-        into.above += count;
+        counts.above += count;
     else
-        into.histogram[int((residual - HistogramLow) / HistogramBin)] += count;
-    if (residual >= -m_suspectMs && residual <= m_suspectMs)
-        return;
-    (residual < 0 ? into.early : into.late) += count;
-    // Zero picks are suspect only where they are at most half of their bin, so this stays
-    // within the stored picks' number.
-    for (qint64 k = 0; onSuspect && k < count; ++k)
-        onSuspect(Suspect{int(record + k), offset, time, fbClass, residual});
+        counts.histogram[(residual - HistogramLow) / HistogramBin] += count;
+    if (magnitude <= m_suspectMs)
+        return false;
+    (residual < 0 ? counts.early : counts.late) += count;
+    return true;
+}
+
+void PickTrend::Counts::addTo(Judgement &into) const
+{
+    into.judged += judged;
+    into.early += early;
+    into.late += late;
+    into.below += below;
+    into.above += above;
+    into.spreadBeyond += beyond;
 }
 
 void PickTrend::judge(const FBPickBlock &block, Judgement &into, const OnSuspect &onSuspect) const
@@ -343,57 +349,16 @@ void PickTrend::judge(const int *offsets, const int *fbTimes, const int *records
                       const int *classes, int count, Judgement &into,
                       std::vector<Suspect> *suspects) const
 {
-    const OnSuspect keep = [suspects](const Suspect &suspect) {
-        if (suspects)
-            suspects->push_back(suspect);
-    };
-    // take() for one pick within the per-metre medians, written out with the counts in locals
-    // and the histograms' storage taken once: through into, every count was stored and loaded
-    // again for each pick, as the histograms' counts might have been the same memory. Picks
-    // beyond the medians go through take().
-    qint64 *const spread = into.spread.data();
-    qint64 *const histogram = into.histogram.data();
-    const int *const medianAt = m_medianAt.data();
-    const qint64 metres = qint64(m_medianAt.size());
-    qint64 judged = 0, early = 0, late = 0, below = 0, above = 0, beyond = 0;
+    Counts counts(into);
     for (int i = 0; i < count; ++i) {
-        const int offset = offsets[i];
-        const int time = fbTimes[i];
-        const qint64 metre = qAbs(qint64(offset)) - m_offsetLow;
-        if (metre < 0 || metre >= metres) {
-            take(offset, time, records[i], classes[i], 1, into, keep);
+        int trend = 0;
+        if (!trendAt(offsets[i], &trend))
             continue;
-        }
-        const int trend = medianAt[metre];
-        if (trend == NotJudged)
-            continue;
-        ++judged;
-        const qint64 residual = qint64(time) - trend;
-        const qint64 magnitude = qAbs(residual);
-        if (magnitude < SpreadCells)
-            ++spread[magnitude];
-        else
-            ++beyond;
-        if (into.tally)
-            into.tally->add(offset, time);
-        if (residual < HistogramLow)
-            ++below;
-        else if (residual >= HistogramHigh)
-            ++above;
-        else
-            ++histogram[(residual - HistogramLow) / HistogramBin];
-        if (magnitude <= m_suspectMs)
-            continue;
-        ++(residual < 0 ? early : late);
-        if (suspects)
-            suspects->push_back(Suspect{records[i], offset, time, classes[i], residual});
+        const qint64 residual = qint64(fbTimes[i]) - trend;
+        if (countPicks(offsets[i], fbTimes[i], residual, 1, counts) && suspects)
+            suspects->push_back(Suspect{records[i], offsets[i], fbTimes[i], classes[i], residual});
     }
-    into.judged += judged;
-    into.early += early;
-    into.late += late;
-    into.below += below;
-    into.above += above;
-    into.spreadBeyond += beyond;
+    counts.addTo(into);
 }
 
 void PickTrend::add(const Judgement &judgement)
@@ -418,11 +383,17 @@ void PickTrend::judge(const FBPickBlock &block, const OnSuspect &onSuspect)
 void PickTrend::judgeZeroPicks(qint64 count, qint64 record, const OnSuspect &onSuspect,
                                RefractorTally *tally)
 {
-    if (count <= 0)
+    int trend = 0;
+    if (count <= 0 || !trendAt(0, &trend))
         return;
-    m_total.tally = tally;
-    take(0, 0, record, 0, count, m_total, onSuspect);
-    m_total.tally = nullptr;
+    Counts counts(m_total);
+    counts.tally = tally;
+    const bool suspect = countPicks(0, 0, -qint64(trend), count, counts);
+    counts.addTo(m_total);
+    // Zero picks are suspect only where they are at most half of their bin, so this stays
+    // within the stored picks' number.
+    for (qint64 k = 0; suspect && onSuspect && k < count; ++k)
+        onSuspect(Suspect{int(record + k), 0, 0, 0, -qint64(trend)});
 }
 
 double PickTrend::residualSpread() const

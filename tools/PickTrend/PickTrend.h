@@ -105,9 +105,25 @@ private:
     template <typename Visit>
     void forEachPick(const FBPicks &picks, qint64 first, qint64 last, Visit visit) const;
     static int sharesOf(int picks);
-    // count picks alike at this offset and time, whose records start at record.
-    void take(int offset, int time, qint64 record, int fbClass, qint64 count, Judgement &into,
-              const OnSuspect &onSuspect) const;
+    // A pass's counts, kept in locals while its picks are judged and added to a Judgement
+    // after: counted through the Judgement, every count was stored and loaded again for each
+    // pick, as the histograms' counts might have been the same memory.
+    struct Counts
+    {
+        explicit Counts(Judgement &into)
+            : spread(into.spread.data()), histogram(into.histogram.data()), tally(into.tally)
+        {
+        }
+        void addTo(Judgement &into) const;
+        qint64 *spread;
+        qint64 *histogram;
+        RefractorTally *tally;
+        qint64 judged = 0, early = 0, late = 0, below = 0, above = 0, beyond = 0;
+    };
+    // The trend's time at this offset; false where its bin is not judged.
+    bool trendAt(int offset, int *trend) const;
+    // Counts count picks alike at this offset and time; true when they are suspect.
+    bool countPicks(int offset, int time, qint64 residual, qint64 count, Counts &counts) const;
     void medianByCounts(const FBPicks &picks, qint64 zeros, qint64 zeroBin, int earliest,
                         qint64 span);
     void medianBySort(const FBPicks &picks, qint64 zeros, qint64 zeroBin, qint64 kept);
