@@ -46,13 +46,6 @@ template <typename Visit> void PickTrend::forEachPick(const FBPicks &picks, Visi
     forEachPick(picks, 0, qMin(picks.offsets.size(), picks.fbTimes.size()), visit);
 }
 
-// Shares of the picks for as many threads as loads take, a million picks each at least: fewer
-// are not worth a thread's start.
-int PickTrend::sharesOf(int picks)
-{
-    return qMax(1, qMin(FBLoader::defaultThreadCount(), picks / (1 << 20)));
-}
-
 bool PickTrend::fit(const FBPicks &picks)
 {
     m_medians.clear();
@@ -76,7 +69,7 @@ bool PickTrend::fit(const FBPicks &picks)
         int earliest = std::numeric_limits<int>::max();
         int latest = std::numeric_limits<int>::min();
     };
-    std::vector<Extent> extents(static_cast<size_t>(sharesOf(stored)));
+    std::vector<Extent> extents(static_cast<size_t>(sharesFor(stored)));
     runShares(stored, int(extents.size()), [&](int share, qint64 first, qint64 last) {
         Extent extent;
         for (qint64 i = first; i < last; ++i) {
@@ -177,7 +170,7 @@ void PickTrend::medianByCounts(const FBPicks &picks, qint64 zeros, qint64 zeroBi
     // the offsets' sums (whole metres, exact in a double) are the same on any number of threads.
     // The other shares' counts are admitted, or one thread counts.
     const int stored = qMin(picks.offsets.size(), picks.fbTimes.size());
-    int shares = sharesOf(stored);
+    int shares = sharesFor(stored);
     MemoryAdmission::Grant grant;
     if (!grant.extend(qint64(cells) * qint64(sizeof(quint32)) * (shares - 1)))
         shares = 1;

@@ -104,7 +104,6 @@ private:
     template <typename Visit> void forEachPick(const FBPicks &picks, Visit visit) const;
     template <typename Visit>
     void forEachPick(const FBPicks &picks, qint64 first, qint64 last, Visit visit) const;
-    static int sharesOf(int picks);
     // A pass's counts, kept in locals while its picks are judged and added to a Judgement
     // after: counted through the Judgement, every count was stored and loaded again for each
     // pick, as the histograms' counts might have been the same memory.

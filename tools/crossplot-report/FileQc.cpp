@@ -346,13 +346,12 @@ bool FileQc::load(ClassModels &models, FBPickDetails *details, FileReport &repor
     for (const CrossPlotModel *model : {models.correct.get(), models.error.get()}) {
         const QVector<int> &times = model->picks().fbTimes;
         std::atomic<qint64> found{0};
-        runShares(times.size(), FBLoader::defaultThreadCount(),
-                  [&](int, qint64 first, qint64 last) {
-                      qint64 mine = 0;
-                      for (qint64 i = first; i < last; ++i)
-                          mine += times[int(i)] < -WildTimeMs || times[int(i)] > WildTimeMs;
-                      found += mine;
-                  });
+        runShares(times.size(), sharesFor(times.size()), [&](int, qint64 first, qint64 last) {
+            qint64 mine = 0;
+            for (qint64 i = first; i < last; ++i)
+                mine += times[int(i)] < -WildTimeMs || times[int(i)] > WildTimeMs;
+            found += mine;
+        });
         wild += found;
     }
     if (wild > 0)

@@ -146,8 +146,7 @@ void countRange(int *counts, const Binning &binning, const int *offset, const in
 void countInParallel(int *counts, qint64 cellCount, const Binning &binning, const int *offset,
                      const int *time, int pickCount)
 {
-    constexpr int PicksPerThread = 1 << 20;
-    int threads = qMax(1, qMin(FBLoader::defaultThreadCount(), pickCount / PicksPerThread));
+    int threads = sharesFor(pickCount);
     // Each thread but this one counts into counts of its own: admitted, or one thread counts.
     MemoryAdmission::Grant partialGrant;
     if (cellCount > pickCount / 8 ||

@@ -1,9 +1,18 @@
 #pragma once
 
+#include "FBLoader.h"
+
 #include <QtGlobal>
 #include <system_error>
 #include <thread>
 #include <vector>
+
+// Shares of count items for as many threads as loads take, a million items each at least:
+// fewer are not worth a thread's start.
+inline int sharesFor(qint64 count)
+{
+    return int(qMax<qint64>(1, qMin<qint64>(FBLoader::defaultThreadCount(), count >> 20)));
+}
 
 // Runs work(share, first, last) over count items split into shares even shares: share 0 on the
 // calling thread, the others on threads of their own, and a share whose thread cannot start on
