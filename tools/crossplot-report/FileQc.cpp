@@ -4,6 +4,7 @@
 #include "CrossPlotMap.h"
 #include "FBHeader.h"
 #include "FBLoader.h"
+#include "FBPickDetails.h"
 #include "FBRecord.h"
 #include "FBRecordScanner.h"
 #include "InputCheck.h"
@@ -20,7 +21,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>

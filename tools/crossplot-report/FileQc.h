@@ -8,11 +8,11 @@
 #include <QSet>
 
 #include "CrossPlotModel.h"
-#include "FBPickDetails.h"
 #include "InputCheck.h"
 
 #include <memory>
 
+class FBPickDetails;
 class PickTrend;
 class QFile;
 class RefractorModel;

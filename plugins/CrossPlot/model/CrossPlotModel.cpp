@@ -1,6 +1,7 @@
 #include "CrossPlotModel.h"
 
 #include "DrawNotice.h"
+#include "FBPickDetails.h"
 #include "FBPickStore.h"
 #include "FBRecord.h"
 #include "FBRecordScanner.h"

@@ -3,7 +3,6 @@
 #include "CrossPlotParam.h"
 #include "DensityGrid.h"
 #include "FBLoader.h"
-#include "FBPickDetails.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -11,6 +10,8 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+
+class FBPickDetails;
 
 // What a crossplot shows in figures, as its window's labels, axes and colour bar show them.
 struct CrossPlotFigures
